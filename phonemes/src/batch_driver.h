@@ -1,0 +1,21 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "extractor.h"
+
+namespace phonemes {
+
+using FileProcessorFactory = std::function<std::unique_ptr<FileProcessor>(Extractor&)>;
+
+// The whole program: parses the arguments (the program's own name first), announces, prepares
+// the run's state, hands every input file to a processor made by the factory, and returns the
+// exit status.
+int runExtractor(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
+                 const FileProcessorFactory& makeProcessor);
+
+}  // namespace phonemes

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "extractor_options.h"
+
+namespace phonemes {
+
+struct CommandLine {
+    ExtractorOptions options;
+    std::vector<std::string> inputFiles;  // full paths, in the order they were matched
+};
+
+// Reads the arguments after the program's own name, left to right. Every argument that is
+// not one of the eight option words is a file pattern, expanded at once with expandPattern.
+CommandLine parseCommandLine(const std::vector<std::string>& arguments);
+
+// Converts like the C library's atoi (leading white space, a sign, digits up to the first
+// other character; no digits give 0), saturating at the limits of a signed 32-bit integer.
+std::int32_t parseDuration(std::string_view text);
+
+// The invocation name after its last directory separator ('/' or '\').
+std::string programNameOf(std::string_view invocation);
+
+}  // namespace phonemes

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <istream>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace phonemes {
+
+class Console;
+
+// Known transcripts, keyed by the bare file name (with extension) they belong to.
+class HintTable {
+public:
+    // Reads "name:transcript" lines from the named file. An empty name reads nothing; a file
+    // that cannot be opened or read is reported on the console's error stream.
+    void loadHints(const std::string& hintsFile, Console& console);
+
+    // Reads entries from an open stream; returns false when the stream failed before its end.
+    bool readEntries(std::istream& in);
+
+    // The transcript for a file's base name, compared byte for byte. A found hint may be empty.
+    std::optional<std::string> findHint(std::string_view name) const;
+
+private:
+    std::map<std::string, std::string, std::less<>> hints_;
+};
+
+}  // namespace phonemes
