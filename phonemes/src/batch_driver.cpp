@@ -1,0 +1,60 @@
+#include "batch_driver.h"
+
+#include "command_line.h"
+#include "output_file.h"
+
+namespace phonemes {
+
+constexpr int kExitSuccess = 0;
+constexpr int kExitFailure = 1;
+
+int runExtractor(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
+                 const FileProcessorFactory& makeProcessor) {
+    // There is no application framework to initialise here: that start-up step always succeeds.
+    const std::string programName = programNameOf(arguments.empty() ? "" : arguments.front());
+    if (arguments.size() < 2) {
+        printUsage(err, programName, ExtractorOptions{});
+        return kExitFailure;
+    }
+
+    CommandLine commandLine =
+        parseCommandLine(std::vector<std::string>(arguments.begin() + 1, arguments.end()));
+
+    Extractor extractor(out, err);
+    extractor.options = commandLine.options;
+    const ExtractorOptions& options = extractor.options;
+
+    if (!options.quiet) {
+        printBanner(out);
+        if (options.showPronunciations) {
+            printPhoneListing(out);
+        }
+    }
+
+    extractor.inventory.buildWeightLookup();
+    extractor.hints.loadHints(options.hintsFile, extractor.console);
+
+    std::unique_ptr<OutputFile> outputFile = OutputFile::open(options.outputFile);
+    if (!outputFile) {
+        extractor.console.printError("Cannot open output file.");
+        return kExitFailure;
+    }
+    extractor.output = &outputFile->stream();
+
+    std::unique_ptr<FileProcessor> processor = makeProcessor(extractor);
+    processor->startBatch();
+    for (const std::string& path : commandLine.inputFiles) {
+        processor->processFile(path);
+        if (extractor.outputFailed) {
+            break;  // records can no longer be written: stop instead of claiming success
+        }
+    }
+    processor->finishBatch();
+    processor.reset();
+
+    extractor.output = nullptr;
+    outputFile.reset();
+    return extractor.outputFailed ? kExitFailure : kExitSuccess;
+}
+
+}  // namespace phonemes

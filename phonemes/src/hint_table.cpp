@@ -1,0 +1,53 @@
+#include "hint_table.h"
+
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+#include "console.h"
+
+namespace phonemes {
+
+void HintTable::loadHints(const std::string& hintsFile, Console& console) {
+    if (hintsFile.empty()) {
+        return;
+    }
+    std::error_code error;
+    std::ifstream in;
+    if (std::filesystem::is_regular_file(hintsFile, error)) {
+        in.open(hintsFile, std::ios::binary);
+    }
+    if (!in.is_open()) {
+        console.printError("Cannot open hints file.");
+        return;
+    }
+    if (!readEntries(in)) {
+        console.printError("Cannot read hints file.");
+    }
+}
+
+bool HintTable::readEntries(std::istream& in) {
+    std::string line;
+    while (std::getline(in, line)) {
+        // A carriage return before the line feed is part of the line end.
+        if (!in.eof() && !line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        std::size_t colon = line.find(':');
+        if (colon == std::string::npos) {
+            continue;
+        }
+        hints_[line.substr(0, colon)] = line.substr(colon + 1);
+    }
+    return !in.bad();
+}
+
+std::optional<std::string> HintTable::findHint(std::string_view name) const {
+    auto found = hints_.find(name);
+    if (found == hints_.end()) {
+        return std::nullopt;
+    }
+    return found->second;
+}
+
+}  // namespace phonemes

@@ -1,0 +1,90 @@
+#include "output_file.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <streambuf>
+#include <vector>
+
+namespace phonemes {
+
+// A buffered stream buffer over a file descriptor that reports every failed write, so a full
+// disk shows up as a failed stream instead of silently lost records.
+class OutputFile::FdBuffer : public std::streambuf {
+public:
+    explicit FdBuffer(int fd) : fd_(fd), storage_(kCapacity) {
+        setp(storage_.data(), storage_.data() + storage_.size());
+    }
+
+protected:
+    int_type overflow(int_type ch) override {
+        if (!drain()) {
+            return traits_type::eof();
+        }
+        if (!traits_type::eq_int_type(ch, traits_type::eof())) {
+            *pptr() = traits_type::to_char_type(ch);
+            pbump(1);
+        }
+        return traits_type::not_eof(ch);
+    }
+
+    int sync() override { return drain() ? 0 : -1; }
+
+private:
+    static constexpr std::size_t kCapacity = 64 * 1024;
+
+    bool drain() {
+        const char* data = pbase();
+        std::size_t remaining = static_cast<std::size_t>(pptr() - pbase());
+        bool ok = true;
+        while (remaining > 0) {
+            ssize_t written = ::write(fd_, data, remaining);
+            if (written < 0 && errno == EINTR) {
+                continue;
+            }
+            if (written <= 0) {
+                ok = false;
+                break;
+            }
+            data += written;
+            remaining -= static_cast<std::size_t>(written);
+        }
+        setp(storage_.data(), storage_.data() + storage_.size());
+        return ok;
+    }
+
+    int fd_;
+    std::vector<char> storage_;
+};
+
+std::unique_ptr<OutputFile> OutputFile::open(const std::string& path) {
+    if (path.empty()) {
+        return nullptr;
+    }
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        return nullptr;
+    }
+    // Take the lock before emptying the file, so that another run's records stay untouched.
+    struct stat info {};
+    bool usable = ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &info) == 0 &&
+                  (!S_ISREG(info.st_mode) || ::ftruncate(fd, 0) == 0);
+    if (!usable) {
+        ::close(fd);
+        return nullptr;
+    }
+    return std::unique_ptr<OutputFile>(new OutputFile(fd));
+}
+
+OutputFile::OutputFile(int fd)
+    : fd_(fd), buffer_(std::make_unique<FdBuffer>(fd)), stream_(buffer_.get()) {}
+
+OutputFile::~OutputFile() {
+    stream_.flush();
+    ::close(fd_);  // closing the descriptor releases the lock
+}
+
+}  // namespace phonemes
