@@ -1,0 +1,146 @@
+// Runs the built program as a user would and compares its console output and files byte for byte.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <sstream>
+
+#include "test_support.h"
+
+namespace {
+using phonemes::testing::ProgramResult;
+using phonemes::testing::readFile;
+using phonemes::testing::TempDir;
+
+const std::string kUsage =
+    "USAGE: phonemes [options] <filenames>\n"
+    "    -h <filename>    use hints file\n"
+    "    -m <duration>    set minimum phoneme duration [10]\n"
+    "    -o <filename>    set output filename [phonemes.txt]\n"
+    "    -p               show phoneme pronunciations\n"
+    "    -q               quiet operation\n"
+    "    -t               show transcription text\n"
+    "    -u               show hypothesis text\n"
+    "    -x               use XML format for output\n"
+    "\n"
+    "TIP: For each batch of files (same speaker), create and activate a new\n"
+    "recognition profile with high recognition accuracy and background adaptation\n"
+    "settings, then run this app several times on the same batch of files.\n";
+
+const std::string kListing =
+    "\taa\tas in \"father\"\n\tae\tas in \"cat\"\n\tah\tas in \"cut\"\n\tao\tas in \"dog\"\n"
+    "\taw\tas in \"foul\"\n\tax\tas in \"ago\"\n\tay\tas in \"bite\"\n\tb\tas in \"big\"\n"
+    "\tch\tas in \"chin\"\n\td\tas in \"dig\"\n\tdh\tas in \"then\"\n\teh\tas in \"pet\"\n"
+    "\ter\tas in \"fur\"\n\tey\tas in \"ate\"\n\tf\tas in \"fork\"\n\tg\tas in \"gut\"\n"
+    "\th\tas in \"help\"\n\tih\tas in \"fill\"\n\tiy\tas in \"feel\"\n\tjh\tas in \"joy\"\n"
+    "\tk\tas in \"cut\"\n\tl\tas in \"lid\"\n\tm\tas in \"mat\"\n\tn\tas in \"no\"\n"
+    "\tng\tas in \"sing\"\n\tow\tas in \"go\"\n\toy\tas in \"toy\"\n\tp\tas in \"put\"\n"
+    "\tr\tas in \"red\"\n\ts\tas in \"sit\"\n\tsh\tas in \"she\"\n\tt\tas in \"talk\"\n"
+    "\tth\tas in \"thin\"\n\tuh\tas in \"book\"\n\tuw\tas in \"too\"\n\tv\tas in \"vat\"\n"
+    "\tw\tas in \"with\"\n\ty\tas in \"yard\"\n\tz\tas in \"zap\"\n\tzh\tas in \"pleasure\"\n"
+    "\n";
+
+class Cli : public ::testing::Test {
+protected:
+    ProgramResult run(const std::vector<std::string>& arguments) {
+        return phonemes::testing::runProgram(PHONEMES_PROGRAM, arguments, dir.path());
+    }
+
+    // The banner: a fixed first line, two more framed lines of the same width, an empty line.
+    static void expectBanner(const std::string& out) {
+        std::istringstream lines(out);
+        std::string line;
+        std::getline(lines, line);
+        EXPECT_EQ(line, "==========  Brindlemoorex Phoneme Extractor  v1.20  ==========");
+        for (int i = 0; i < 2; ++i) {
+            std::getline(lines, line);
+            EXPECT_EQ(line.size(), 62u);
+            EXPECT_EQ(line.substr(0, 10), "==========");
+            EXPECT_EQ(line.substr(52), "==========");
+        }
+        std::getline(lines, line);
+        EXPECT_EQ(line, "");
+    }
+
+    static std::string bannerOf(const std::string& out) {
+        std::size_t end = 0;
+        for (int i = 0; i < 4; ++i) {
+            end = out.find('\n', end) + 1;
+        }
+        return out.substr(0, end);
+    }
+
+    TempDir dir;
+};
+
+TEST_F(Cli, NoArgumentsPrintsUsageOnlyAndTouchesNothing) {
+    ProgramResult result = run({});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, kUsage);
+    EXPECT_EQ(result.out, "");
+    EXPECT_FALSE(std::filesystem::exists(dir / "phonemes.txt"));
+}
+
+TEST_F(Cli, OptionsAloneAnnounceAndCreateTheOutputFile) {
+    dir.write("phonemes.txt", "stale records\r\n");
+    ProgramResult result = run({"-p"});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.err, "");
+    expectBanner(result.out);
+    EXPECT_EQ(result.out.substr(bannerOf(result.out).size()), kListing);
+    EXPECT_EQ(readFile(dir / "phonemes.txt"), "");
+}
+
+TEST_F(Cli, BannerWithoutListingUnlessAsked) {
+    ProgramResult result = run({"-o", "out.txt", "--x", "-P", "-help"});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.out, bannerOf(result.out));
+    expectBanner(result.out);
+    EXPECT_TRUE(std::filesystem::exists(dir / "out.txt"));
+}
+
+TEST_F(Cli, QuietWritesNothingToStandardOutput) {
+    ProgramResult result = run({"-q", "-p", "-t", "-u", "-o", "out.txt"});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, "");
+}
+
+TEST_F(Cli, OutputOptionAsLastArgumentCannotBeOpened) {
+    ProgramResult result = run({"-p", "-o"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "ERROR: Cannot open output file.\n");
+    expectBanner(result.out);
+    EXPECT_EQ(result.out.substr(bannerOf(result.out).size()), kListing);
+}
+
+TEST_F(Cli, OutputFileLockedByAnotherRunIsLeftAlone) {
+    auto path = dir.write("out.txt", "[busy.wav]\t0\r\n\r\n");
+    int holder = ::open(path.c_str(), O_RDONLY);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+    ProgramResult result = run({"-q", "-o", "out.txt"});
+    ::close(holder);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "ERROR: Cannot open output file.\n");
+    EXPECT_EQ(readFile(path), "[busy.wav]\t0\r\n\r\n");
+}
+
+TEST_F(Cli, MissingHintsFileIsReportedEvenWhenQuietAndTheRunGoesOn) {
+    ProgramResult result = run({"-q", "-h", "missing.txt", "-o", "out.txt"});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, "ERROR: Cannot open hints file.\n");
+    EXPECT_TRUE(std::filesystem::exists(dir / "out.txt"));
+}
+
+TEST_F(Cli, HintsOptionAsLastArgumentReadsNoFile) {
+    ProgramResult result = run({"-q", "-o", "out.txt", "-h", "missing.txt", "-h"});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.err, "");
+}
+
+}  // namespace
