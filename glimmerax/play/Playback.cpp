@@ -1,0 +1,192 @@
+#include "Playback.h"
+
+#include "DecoderThread.h"
+
+#include <belvane/OgreAudioClip.h>
+#include <belvane/OgreOpenALSoundManager.h>
+#include <glimmerax/OgreTheoraAudioDriver.h>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <thread>
+
+namespace glimmerax {
+
+namespace {
+
+// The decoder keeps this much audio ready in the ring buffer, as a video decoder that works a
+// little ahead of the picture does.
+constexpr double kDecoderLeadSeconds = 0.25;
+// Audio a sound system holds beyond the ring buffer (belvane queues four 4096-byte blocks).
+constexpr long kSoundSystemQueueBytes = 4 * 4096;
+// After the last sample has left the ring buffer: time for the mixer to play it out.
+constexpr auto kMixerLatency = std::chrono::milliseconds(250);
+// How far the audio clock may run past the end of the stream before the host gives up on a
+// sound system that takes no more audio.
+constexpr double kClockGraceMs = 1000.0;
+constexpr auto kPrebufferPoll = std::chrono::milliseconds(1);
+
+struct ManagerDeleter {
+    void operator()(Ogre::OpenALSoundManager* manager) const {
+        manager->stop();
+        delete manager;
+    }
+};
+using OwnedManager = std::unique_ptr<Ogre::OpenALSoundManager, ManagerDeleter>;
+
+// A clip from createAudio, handed back to destroyAudio whatever happens.
+class OwnedClip {
+  public:
+    explicit OwnedClip(Ogre::OpenALSoundManager& manager)
+        : manager_(manager), clip_(manager.createAudio()) {}
+    ~OwnedClip() { reset(); }
+    OwnedClip(const OwnedClip&) = delete;
+    OwnedClip& operator=(const OwnedClip&) = delete;
+
+    Ogre::TheoraAudioDriver* operator->() const { return clip_; }
+    void reset() {
+        if (clip_ != nullptr) {
+            manager_.destroyAudio(clip_);
+            clip_ = nullptr;
+        }
+    }
+
+  private:
+    Ogre::OpenALSoundManager& manager_;
+    // The host knows clips only as drivers.
+    Ogre::TheoraAudioDriver* clip_;
+};
+
+bool interrupted(const PlaybackSettings& settings) {
+    return settings.interrupt != nullptr && settings.interrupt->load();
+}
+
+SteadyClock::duration seconds(double value) {
+    return std::chrono::duration_cast<SteadyClock::duration>(std::chrono::duration<double>(value));
+}
+
+}  // namespace
+
+PlaybackSummary playThroughPlugin(const SoundSystemPlugin& plugin, PcmSource& source,
+                                  const PlaybackSettings& settings, PlaybackObserver& observer) {
+    const PcmFormat& format = source.format();
+    const long frameBytes = static_cast<long>(format.frameBytes());
+    long leadBytes = std::max(static_cast<long>(kDecoderLeadSeconds * format.bytesPerSecond()),
+                              2 * kSoundSystemQueueBytes);
+    leadBytes -= leadBytes % frameBytes;
+
+    double stallSeconds = 0.0;
+    for (const TimedHold& stall : settings.stalls) {
+        stallSeconds += stall.lengthSeconds;
+    }
+    const double streamMs = 1000.0 * static_cast<double>(source.frameCount()) / format.sampleRate;
+    const double clockLimitMs = streamMs + 1000.0 * stallSeconds + kClockGraceMs;
+    const auto drainTime =
+        seconds(kSoundSystemQueueBytes / format.bytesPerSecond()) + kMixerLatency;
+
+    PlaybackSummary summary;
+    const auto began = SteadyClock::now();
+
+    OwnedManager manager(plugin.getSoundSystem());
+    if (!manager) {
+        throw std::runtime_error("the plug-in gave no sound system");
+    }
+    manager->start();
+    OwnedClip clip(*manager);
+    Ogre::RingBuffer& ringBuffer = clip->ringBuffer();
+    // Declared after the clip, so that it stops before the clip and its ring buffer go.
+    DecoderThread decoder(source, ringBuffer, settings.stalls, leadBytes);
+
+    clip->openAudioStream(format.sampleRate, format.sampleFormat(), format.channels,
+                          format.channelFlags(), 0);
+
+    // Start with a full queue rather than with silence padded in.
+    while (!decoder.finished() && ringBuffer.readAvailable() < kSoundSystemQueueBytes &&
+           !interrupted(settings)) {
+        std::this_thread::sleep_for(kPrebufferPoll);
+    }
+    clip->startAudioStream();
+    observer.streamStarted(SteadyClock::now());
+
+    std::size_t nextPause = 0;
+    bool paused = false;
+    SteadyClock::time_point pauseEnds;
+    std::optional<SteadyClock::time_point> drainEnds;
+    auto frameStart = SteadyClock::now();
+
+    while (true) {
+        observer.beforeUpdate();
+        const auto updateStart = SteadyClock::now();
+        clip->autoUpdate();
+        const auto updateEnd = SteadyClock::now();
+        observer.afterUpdate();
+        float clockMs = clip->getAudioStreamTime();
+        const auto now = SteadyClock::now();
+
+        if (!paused && nextPause < settings.pauses.size() &&
+            clockMs >= 1000.0 * settings.pauses[nextPause].atSeconds) {
+            clip->setAudioStreamPause(true);
+            paused = true;
+            pauseEnds = now + seconds(settings.pauses[nextPause].lengthSeconds);
+            ++nextPause;
+            ++summary.pausesTaken;
+            drainEnds.reset();
+            observer.pauseChanged(true, clockMs);
+        } else if (paused && now >= pauseEnds) {
+            clip->setAudioStreamPause(false);
+            paused = false;
+            clockMs = clip->getAudioStreamTime();
+            observer.pauseChanged(false, clockMs);
+        }
+
+        const std::uint64_t delivered = decoder.deliveredBytes();
+        const auto held = static_cast<std::uint64_t>(std::max(ringBuffer.readAvailable(), 0L));
+        FrameRecord frame;
+        frame.wallTime = now;
+        frame.updateDuration = updateEnd - updateStart;
+        frame.clockMs = clockMs;
+        frame.consumedBytes = delivered > held ? delivered - held : 0;
+        frame.paused = paused;
+        frame.decoderStalled = decoder.stalled();
+        observer.frameShown(frame);
+        summary.finalClockMs = clockMs;
+
+        if (interrupted(settings)) {
+            summary.interrupted = true;
+            break;
+        }
+        if (!paused) {
+            if (decoder.finished() && held == 0) {
+                if (!drainEnds) {
+                    drainEnds = now + drainTime;
+                } else if (now >= *drainEnds) {
+                    break;
+                }
+            }
+            if (clockMs >= clockLimitMs) {
+                summary.endedByClock = true;
+                break;
+            }
+        }
+
+        frameStart += settings.framePeriod;
+        if (frameStart < SteadyClock::now()) {
+            // Running late: show the next frame now rather than catch up in a burst.
+            frameStart = SteadyClock::now();
+        }
+        std::this_thread::sleep_until(frameStart);
+    }
+
+    clip->closeAudioStream();
+    decoder.stop();
+    summary.deliveredBytes = decoder.deliveredBytes();
+    clip.reset();
+    manager.reset();
+    summary.wallTime = SteadyClock::now() - began;
+    return summary;
+}
+
+}  // namespace glimmerax

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "PcmSource.h"
+#include "PlayerOptions.h"
+#include "SoundSystemPlugin.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <vector>
+
+namespace glimmerax {
+
+using SteadyClock = std::chrono::steady_clock;
+
+struct PlaybackSettings {
+    // Host pauses, by the audio clock; sorted by atSeconds.
+    std::vector<TimedHold> pauses;
+    // Decoder stalls, by audio delivered; sorted by atSeconds.
+    std::vector<TimedHold> stalls;
+    // One video frame: autoUpdate and the clock are called once per frame.
+    std::chrono::microseconds framePeriod{16667};
+    // Set from outside (a signal handler) to end playback early.
+    const std::atomic<bool>* interrupt = nullptr;
+};
+
+// What the host saw in one frame.
+struct FrameRecord {
+    SteadyClock::time_point wallTime;
+    std::chrono::nanoseconds updateDuration{0};  // time autoUpdate took
+    float clockMs = 0.0f;
+    std::uint64_t consumedBytes = 0;  // PCM the sound system has taken from the ring buffer
+    bool paused = false;
+    bool decoderStalled = false;
+};
+
+// Follows a playback as it goes: the console's progress line, or a benchmark's measurements.
+class PlaybackObserver {
+  public:
+    virtual ~PlaybackObserver() = default;
+    virtual void streamStarted(SteadyClock::time_point /*when*/) {}
+    // Right before and right after each autoUpdate call.
+    virtual void beforeUpdate() {}
+    virtual void afterUpdate() {}
+    virtual void frameShown(const FrameRecord& /*frame*/) {}
+    virtual void pauseChanged(bool /*paused*/, float /*clockMs*/) {}
+};
+
+struct PlaybackSummary {
+    std::uint64_t deliveredBytes = 0;
+    float finalClockMs = 0.0f;
+    unsigned int pausesTaken = 0;
+    bool interrupted = false;
+    // Ended because the audio clock passed the end of the stream while the sound system still
+    // held audio back, as it does without an output device.
+    bool endedByClock = false;
+    std::chrono::duration<double> wallTime{0.0};
+};
+
+// Plays the source through a sound system of the plug-in, in the order the video plug-in
+// uses: getSoundSystem, start, createAudio, the decoder thread into the clip's ring buffer,
+// openAudioStream, startAudioStream once the decoder has delivered enough, then per frame
+// autoUpdate and getAudioStreamTime (and the pauses), and at the end closeAudioStream,
+// destroyAudio, stop and deleting the manager.
+PlaybackSummary playThroughPlugin(const SoundSystemPlugin& plugin, PcmSource& source,
+                                  const PlaybackSettings& settings, PlaybackObserver& observer);
+
+}  // namespace glimmerax
