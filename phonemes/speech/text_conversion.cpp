@@ -1,0 +1,172 @@
+#include "text_conversion.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+namespace phonemes {
+namespace {
+
+constexpr char32_t kMaxCodePoint = 0x10FFFF;
+constexpr char32_t kSurrogateFirst = 0xD800;
+constexpr char32_t kLowSurrogateFirst = 0xDC00;
+constexpr char32_t kSurrogateLast = 0xDFFF;
+constexpr char32_t kFirstSupplementary = 0x10000;
+
+bool isSurrogate(char32_t c) {
+    return c >= kSurrogateFirst && c <= kSurrogateLast;
+}
+
+std::optional<std::u16string> utf8ToUtf16(std::string_view text) {
+    std::u16string wide;
+    wide.reserve(text.size());
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        std::size_t trailing = 0;
+        char32_t c = 0;
+        char32_t smallest = 0;  // below this the sequence is an overlong form
+        if (lead < 0x80) {
+            c = lead;
+        } else if ((lead & 0xE0) == 0xC0) {
+            trailing = 1;
+            c = lead & 0x1F;
+            smallest = 0x80;
+        } else if ((lead & 0xF0) == 0xE0) {
+            trailing = 2;
+            c = lead & 0x0F;
+            smallest = 0x800;
+        } else if ((lead & 0xF8) == 0xF0) {
+            trailing = 3;
+            c = lead & 0x07;
+            smallest = kFirstSupplementary;
+        } else {
+            return std::nullopt;
+        }
+        if (trailing > text.size() - i - 1) {
+            return std::nullopt;
+        }
+        for (std::size_t k = 1; k <= trailing; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            if ((next & 0xC0) != 0x80) {
+                return std::nullopt;
+            }
+            c = (c << 6) | (next & 0x3F);
+        }
+        if (c < smallest || c > kMaxCodePoint || isSurrogate(c)) {
+            return std::nullopt;
+        }
+        if (c >= kFirstSupplementary) {
+            c -= kFirstSupplementary;
+            wide.push_back(static_cast<char16_t>(kSurrogateFirst + (c >> 10)));
+            wide.push_back(static_cast<char16_t>(kLowSurrogateFirst + (c & 0x3FF)));
+        } else {
+            wide.push_back(static_cast<char16_t>(c));
+        }
+        i += trailing + 1;
+    }
+    return wide;
+}
+
+void appendUtf8(std::string& text, char32_t c) {
+    if (c < 0x80) {
+        text.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+        text.push_back(static_cast<char>(0xC0 | (c >> 6)));
+        text.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else if (c < kFirstSupplementary) {
+        text.push_back(static_cast<char>(0xE0 | (c >> 12)));
+        text.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        text.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+        text.push_back(static_cast<char>(0xF0 | (c >> 18)));
+        text.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+        text.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        text.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+}
+
+std::optional<std::string> utf16ToUtf8(std::u16string_view wide) {
+    std::string text;
+    text.reserve(wide.size());
+    for (std::size_t i = 0; i < wide.size(); ++i) {
+        char32_t c = wide[i];
+        if (c >= kLowSurrogateFirst && c <= kSurrogateLast) {
+            return std::nullopt;  // a low surrogate without its high one
+        }
+        if (c >= kSurrogateFirst && c < kLowSurrogateFirst) {
+            if (i + 1 == wide.size()) {
+                return std::nullopt;
+            }
+            const char32_t low = wide[i + 1];
+            if (low < kLowSurrogateFirst || low > kSurrogateLast) {
+                return std::nullopt;
+            }
+            c = kFirstSupplementary + ((c - kSurrogateFirst) << 10) + (low - kLowSurrogateFirst);
+            ++i;
+        }
+        appendUtf8(text, c);
+    }
+    return text;
+}
+
+bool isAnsiCodePage(std::uint32_t codePage) {
+    return codePage == CP_ACP || codePage == CP_UTF8;
+}
+
+// Copies a converted text out the way both conversion functions report it.
+template <class Unit, class Text>
+int deliver(const std::optional<Text>& converted, Unit* out, int capacity) {
+    if (!converted || converted->empty() ||
+        converted->size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
+        return 0;
+    }
+    const int needed = static_cast<int>(converted->size());
+    if (capacity == 0) {
+        return needed;
+    }
+    if (needed > capacity) {
+        return 0;
+    }
+    std::copy(converted->begin(), converted->end(), out);
+    return needed;
+}
+
+bool validArguments(std::uint32_t codePage, const void* in, int length, const void* out,
+                    int capacity) {
+    return isAnsiCodePage(codePage) && in != nullptr && length >= -1 && length != 0 &&
+           capacity >= 0 && (capacity == 0 || out != nullptr);
+}
+
+}  // namespace
+
+int MultiByteToWideChar(std::uint32_t codePage, const char* text, int length, char16_t* wide,
+                        int capacity) {
+    if (!validArguments(codePage, text, length, wide, capacity)) {
+        return 0;
+    }
+    // A length of -1 takes the terminator along, and it comes out converted.
+    const std::string_view in(
+        text, length == -1 ? std::strlen(text) + 1 : static_cast<std::size_t>(length));
+    return deliver(utf8ToUtf16(in), wide, capacity);
+}
+
+int WideCharToMultiByte(std::uint32_t codePage, const char16_t* wide, int length, char* text,
+                        int capacity) {
+    if (!validArguments(codePage, wide, length, text, capacity)) {
+        return 0;
+    }
+    const std::u16string_view in(wide, length == -1 ? std::char_traits<char16_t>::length(wide) + 1
+                                                    : static_cast<std::size_t>(length));
+    return deliver(utf16ToUtf8(in), text, capacity);
+}
+
+std::optional<std::u16string> toWideText(std::string_view text) {
+    return utf8ToUtf16(text);
+}
+
+std::optional<std::string> toNarrowText(std::u16string_view text) {
+    return utf16ToUtf8(text);
+}
+
+}  // namespace phonemes
