@@ -136,10 +136,11 @@ PlaybackSummary playThroughPlugin(const SoundSystemPlugin& plugin, PcmSource& so
             drainEnds.reset();
             observer.pauseChanged(true, clockMs);
         } else if (paused && now >= pauseEnds) {
+            // Reported as the pause leaves it: what the video has been held at.
+            observer.pauseChanged(false, clockMs);
             clip->setAudioStreamPause(false);
             paused = false;
             clockMs = clip->getAudioStreamTime();
-            observer.pauseChanged(false, clockMs);
         }
 
         const std::uint64_t delivered = decoder.deliveredBytes();

@@ -43,6 +43,7 @@ class PlaybackObserver {
     virtual void beforeUpdate() {}
     virtual void afterUpdate() {}
     virtual void frameShown(const FrameRecord& /*frame*/) {}
+    // A pause begins or ends, with the audio clock as the pause finds it or leaves it.
     virtual void pauseChanged(bool /*paused*/, float /*clockMs*/) {}
 };
 

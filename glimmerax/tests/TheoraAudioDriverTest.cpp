@@ -1,8 +1,9 @@
+#include "support/VtableSlot.h"
+
 #include <glimmerax/OgreTheoraAudioDriver.h>
 
 #include <gtest/gtest.h>
 
-#include <cstddef>
 #include <cstring>
 
 namespace {
@@ -25,23 +26,10 @@ class SilentDriver : public Ogre::TheoraAudioDriver {
     void autoUpdate() override {}
 };
 
-// The vtable slot that a pointer to a virtual member function designates. In the Itanium C++
-// ABI (GCC and Clang on Linux) the pointer holds 1 plus the byte offset of the slot.
-template <typename MemberFunction>
-std::ptrdiff_t vtableSlot(MemberFunction function) {
-    struct Representation {
-        std::ptrdiff_t pointer;
-        std::ptrdiff_t adjustment;
-    };
-    static_assert(sizeof(MemberFunction) == sizeof(Representation));
-    Representation representation;
-    std::memcpy(&representation, &function, sizeof representation);
-    return (representation.pointer - 1) / static_cast<std::ptrdiff_t>(sizeof(void*));
-}
-
 // Plug-ins built apart from the host call through these slots: their order is fixed.
 TEST(TheoraAudioDriverTest, VirtualOperationsKeepTheirSlots) {
     using Driver = Ogre::TheoraAudioDriver;
+    using glimmerax::testing::vtableSlot;
     EXPECT_EQ(vtableSlot(&Driver::setAudioStreamPause), 0);
     EXPECT_EQ(vtableSlot(&Driver::startAudioStream), 1);
     EXPECT_EQ(vtableSlot(&Driver::getAudioStreamTime), 2);

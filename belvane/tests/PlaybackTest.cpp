@@ -1,0 +1,250 @@
+// The plug-in played by the stand-in host (glimmerax-play) through OpenAL Soft. The wave writer
+// stores what OpenAL mixes, and with the output rate equal to the source rate, no dither and no
+// limiter, every sample comes out as it went in: the output must be the input, after the
+// silence before the first sound and wherever playing was held.
+//
+// Test sound is made by code (a pseudo-random sequence that is never silent), written to WAV
+// with libsndfile.
+#include "support/TestProcess.h"
+#include "support/WaveFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <regex>
+#include <string>
+#include <vector>
+
+namespace {
+
+using glimmerax::testing::makeDistinctSound;
+using glimmerax::testing::ProcessResult;
+using glimmerax::testing::readWave;
+using glimmerax::testing::runProcess;
+using glimmerax::testing::TempFolder;
+using glimmerax::testing::WaveEncoding;
+using glimmerax::testing::WaveSamples;
+
+const std::filesystem::path kPlayer = GLIMMERAX_PLAY_PATH;
+const std::filesystem::path kCycleProbe = BELVANE_CYCLE_PROBE_PATH;
+
+bool isSilent(const WaveSamples& sound, std::size_t frame) {
+    const auto first = sound.samples.begin() + static_cast<long>(frame * sound.channels);
+    return std::all_of(first, first + sound.channels, [](short sample) { return sample == 0; });
+}
+
+std::size_t firstSound(const WaveSamples& sound) {
+    std::size_t frame = 0;
+    while (frame < sound.frameCount() && isSilent(sound, frame)) {
+        ++frame;
+    }
+    return frame;
+}
+
+WaveSamples withoutSilence(const WaveSamples& sound) {
+    WaveSamples kept{sound.sampleRate, sound.channels, {}};
+    for (std::size_t frame = 0; frame < sound.frameCount(); ++frame) {
+        if (!isSilent(sound, frame)) {
+            const auto first = sound.samples.begin() + static_cast<long>(frame * sound.channels);
+            kept.samples.insert(kept.samples.end(), first, first + sound.channels);
+        }
+    }
+    return kept;
+}
+
+// Frames of the longest silence between the first and the last sound.
+std::size_t longestGap(const WaveSamples& sound) {
+    std::size_t longest = 0;
+    std::size_t run = 0;
+    for (std::size_t frame = firstSound(sound); frame < sound.frameCount(); ++frame) {
+        if (isSilent(sound, frame)) {
+            ++run;
+        } else {
+            longest = std::max(longest, run);
+            run = 0;
+        }
+    }
+    return longest;
+}
+
+// Whatever the machine's own configuration, the player must see none of it.
+std::vector<std::pair<std::string, std::string>> privateEnvironment(const TempFolder& folder) {
+    std::filesystem::create_directories(folder / "home");
+    std::filesystem::create_directories(folder / "config");
+    return {{"HOME", (folder / "home").string()},
+            {"XDG_CONFIG_HOME", (folder / "config").string()},
+            {"XDG_CONFIG_DIRS", (folder / "config").string()},
+            {"ALSOFT_CONF", (folder / "alsoft.conf").string()}};
+}
+
+// Plays the input into a WAV file through the plug-in; returns the run and what was played.
+struct PlayedRun {
+    ProcessResult process;
+    WaveSamples output;
+};
+
+PlayedRun playIntoWave(const TempFolder& folder, const WaveSamples& input, WaveEncoding encoding,
+                       std::vector<std::string> options) {
+    const std::filesystem::path in = folder / "in.wav";
+    const std::filesystem::path out = folder / "out.wav";
+    glimmerax::testing::writeWave(in, input, encoding);
+    options.insert(options.end(), {"--write-wav", out.string(), in.string()});
+    PlayedRun run;
+    run.process = runProcess(kPlayer, options, privateEnvironment(folder));
+    if (run.process.exitCode == 0) {
+        run.output = readWave(out);
+    }
+    return run;
+}
+
+struct FormatCase {
+    const char* name;
+    unsigned int sampleRate;
+    unsigned int channels;
+    WaveEncoding encoding;
+};
+
+void PrintTo(const FormatCase& param, std::ostream* out) {
+    *out << param.name;
+}
+
+class PlaybackFormatTest : public ::testing::TestWithParam<FormatCase> {};
+
+TEST_P(PlaybackFormatTest, PlaysEverySampleUnchangedAndInOrder) {
+    const FormatCase& param = GetParam();
+    TempFolder folder;
+    const WaveSamples input =
+        makeDistinctSound(param.sampleRate, param.channels, 1.0, param.encoding);
+
+    const PlayedRun run = playIntoWave(folder, input, param.encoding, {"--quiet"});
+
+    ASSERT_EQ(run.process.exitCode, 0) << run.process.err;
+    EXPECT_EQ(run.process.out, "");
+    ASSERT_EQ(run.output.sampleRate, param.sampleRate);
+    ASSERT_EQ(run.output.channels, param.channels);
+    const std::size_t start = firstSound(run.output);
+    EXPECT_LT(start, param.sampleRate / 5) << "playing starts promptly";
+    ASSERT_GE(run.output.frameCount(), start + input.frameCount());
+    const auto played = run.output.samples.begin() + static_cast<long>(start * param.channels);
+    EXPECT_TRUE(std::equal(input.samples.begin(), input.samples.end(), played))
+        << "the output differs from the input";
+    for (std::size_t frame = start + input.frameCount(); frame < run.output.frameCount(); ++frame) {
+        ASSERT_TRUE(isSilent(run.output, frame)) << "sound after the end, frame " << frame;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, PlaybackFormatTest,
+    ::testing::Values(FormatCase{"Mono16", 44100, 1, WaveEncoding::kSigned16},
+                      FormatCase{"Stereo16", 44100, 2, WaveEncoding::kSigned16},
+                      FormatCase{"Mono8", 22050, 1, WaveEncoding::kUnsigned8},
+                      FormatCase{"Stereo8", 48000, 2, WaveEncoding::kUnsigned8}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The host pauses at 0.5 s of audio clock for 0.5 s: the sound stops for that long, goes on
+// where it stopped, and the clock reads the same at the resume as at the pause.
+TEST(PlaybackTest, APauseIsSilenceAndPlayingGoesOnWhereItStopped) {
+    TempFolder folder;
+    const WaveSamples input = makeDistinctSound(44100, 2, 1.5, WaveEncoding::kSigned16);
+
+    const PlayedRun run =
+        playIntoWave(folder, input, WaveEncoding::kSigned16, {"--pause", "0.5:0.5"});
+
+    ASSERT_EQ(run.process.exitCode, 0) << run.process.err;
+    EXPECT_TRUE(withoutSilence(run.output).samples == input.samples)
+        << "audio lost or repeated around the pause";
+    const double gapSeconds = static_cast<double>(longestGap(run.output)) / 44100;
+    EXPECT_GT(gapSeconds, 0.4);
+    EXPECT_LT(gapSeconds, 0.75);
+
+    std::smatch pause;
+    std::smatch resume;
+    ASSERT_TRUE(
+        std::regex_search(run.process.out, pause, std::regex("pause at audio clock ([0-9]+) ms\n")))
+        << run.process.out;
+    ASSERT_TRUE(std::regex_search(run.process.out, resume,
+                                  std::regex("resume at audio clock ([0-9]+) ms\n")))
+        << run.process.out;
+    EXPECT_EQ(pause[1], resume[1]) << "the clock moved during the pause";
+    EXPECT_GE(std::stoi(pause[1]), 500);
+    EXPECT_LT(std::stoi(pause[1]), 560);
+
+    EXPECT_NE(run.process.err.find("log: bool AudioClip::startAudioStream()\n"), std::string::npos);
+    EXPECT_NE(run.process.err.find("log: bool AudioClip::closeAudioStream()\n"), std::string::npos);
+}
+
+// The decoder stops feeding for 0.8 s after 0.5 s of audio: the queue runs dry, the source
+// stops, and it must start again with the audio that follows, with no block heard twice.
+TEST(PlaybackTest, AfterAStallPlayingGoesOnWithNoBlockHeardTwice) {
+    TempFolder folder;
+    const WaveSamples input = makeDistinctSound(44100, 2, 1.5, WaveEncoding::kSigned16);
+
+    const PlayedRun run =
+        playIntoWave(folder, input, WaveEncoding::kSigned16, {"--quiet", "--stall", "0.5:0.8"});
+
+    ASSERT_EQ(run.process.exitCode, 0) << run.process.err;
+    const WaveSamples heard = withoutSilence(run.output);
+    EXPECT_EQ(heard.frameCount(), input.frameCount());
+    EXPECT_TRUE(heard.samples == input.samples) << "audio lost or repeated around the stall";
+    EXPECT_GT(static_cast<double>(longestGap(run.output)) / 44100, 0.3) << "no silent gap";
+}
+
+// With no output device at all the plug-in says so once and carries on; the host ends when the
+// audio clock has passed the end of the stream.
+TEST(PlaybackTest, WithoutAnyDeviceThePluginSaysSoAndTheClockStillRuns) {
+    TempFolder folder;
+    std::ofstream(folder / "alsoft.conf") << "drivers = wave\n[wave]\nfile =\n";
+    const std::filesystem::path in = folder / "in.wav";
+    glimmerax::testing::writeWave(in, makeDistinctSound(22050, 1, 0.5, WaveEncoding::kSigned16),
+                                  WaveEncoding::kSigned16);
+
+    const ProcessResult run = runProcess(kPlayer, {in.string()}, privateEnvironment(folder));
+
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.err.find("log: void OpenALSoundManager::start() no audio device could be "
+                           "opened\n"),
+              std::string::npos)
+        << run.err;
+    EXPECT_NE(run.out.find("stopped when the audio clock passed the end"), std::string::npos)
+        << run.out;
+}
+
+struct ProbeCase {
+    const char* name;
+    std::vector<std::string> arguments;
+    bool leakReported;
+};
+
+void PrintTo(const ProbeCase& param, std::ostream* out) {
+    *out << param.name;
+}
+
+class OpenALLeakTest : public ::testing::TestWithParam<ProbeCase> {};
+
+// OpenAL Soft warns at alcCloseDevice about every buffer and source still alive, which the heap
+// checker cannot see while OpenAL still holds them. The second case shows that a leak is seen.
+TEST_P(OpenALLeakTest, ClipLifetimesLeaveNoOpenALObjectBehind) {
+    TempFolder folder;
+    std::ofstream(folder / "alsoft.conf") << "drivers = null\n";
+    auto environment = privateEnvironment(folder);
+    environment.push_back({"ALSOFT_LOGLEVEL", "2"});
+    environment.push_back({"ALSOFT_LOGFILE", (folder / "openal.log").string()});
+
+    const ProcessResult run = runProcess(kCycleProbe, GetParam().arguments, environment);
+
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    std::ifstream logFile(folder / "openal.log");
+    const std::string log((std::istreambuf_iterator<char>(logFile)),
+                          std::istreambuf_iterator<char>());
+    const bool reported = std::regex_search(log, std::regex("Deleted [0-9]+ (Buffer|Source)"));
+    EXPECT_EQ(reported, GetParam().leakReported) << log;
+}
+
+INSTANTIATE_TEST_SUITE_P(Probes, OpenALLeakTest,
+                         ::testing::Values(ProbeCase{"ThousandCycles", {"1000"}, false},
+                                           ProbeCase{
+                                               "LeakedBuffer", {"1", "--leak-a-buffer"}, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
