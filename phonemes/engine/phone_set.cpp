@@ -1,0 +1,80 @@
+#include "phone_set.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace phonemes::engine {
+
+namespace {
+
+constexpr std::array<std::string_view, kPhoneCount> kNames = {
+    "aa", "ae", "ah", "ao", "aw", "ax", "ay", "b", "ch", "d", "dh", "eh", "er", "ey",
+    "f",  "g",  "h",  "ih", "iy", "jh", "k",  "l", "m",  "n", "ng", "ow", "oy", "p",
+    "r",  "s",  "sh", "t",  "th", "uh", "uw", "v", "w",  "y", "z",  "zh"};
+
+// The dictionary writes the h sound as HH; every other symbol is the phone name in capitals.
+constexpr std::string_view kDictionaryH = "hh";
+
+}  // namespace
+
+const std::array<std::string_view, kPhoneCount>& phoneNames() {
+    return kNames;
+}
+
+std::optional<PhoneId> phoneIdOf(std::string_view name) {
+    const auto* found = std::lower_bound(kNames.begin(), kNames.end(), name);
+    if (found == kNames.end() || *found != name) {
+        return std::nullopt;
+    }
+    return static_cast<PhoneId>(found - kNames.begin() + 1);
+}
+
+std::string_view phoneNameOf(PhoneId id) {
+    if (id == kPhoneIdEnd || id > kPhoneCount) {
+        return {};
+    }
+    return kNames[id - 1];
+}
+
+std::optional<std::vector<PhoneId>> phoneIdsOfPronunciation(std::string_view pronunciation) {
+    std::vector<PhoneId> ids;
+    std::size_t pos = 0;
+    while (pos < pronunciation.size()) {
+        if (std::isspace(static_cast<unsigned char>(pronunciation[pos]))) {
+            ++pos;
+            continue;
+        }
+        std::size_t end = pos;
+        while (end < pronunciation.size() &&
+               !std::isspace(static_cast<unsigned char>(pronunciation[end]))) {
+            ++end;
+        }
+        std::string symbol(pronunciation.substr(pos, end - pos));
+        std::transform(symbol.begin(), symbol.end(), symbol.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        const auto id = phoneIdOf(symbol == kDictionaryH ? "h" : symbol);
+        if (!id) {
+            return std::nullopt;
+        }
+        ids.push_back(*id);
+        pos = end;
+    }
+    return ids;
+}
+
+std::optional<std::string> phoneNamesOf(std::span<const PhoneId> ids) {
+    std::string names;
+    for (PhoneId id : ids) {
+        const std::string_view name = phoneNameOf(id);
+        if (name.empty()) {
+            return std::nullopt;
+        }
+        if (!names.empty()) {
+            names += ' ';
+        }
+        names += name;
+    }
+    return names;
+}
+
+}  // namespace phonemes::engine

@@ -1,0 +1,297 @@
+#include "speech_model.h"
+
+#include <pocketsphinx.h>
+#include <sphinxbase/cmn.h>
+#include <sphinxbase/fe.h>
+#include <sphinxbase/feat.h>
+#include <sphinxbase/fsg_model.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <system_error>
+
+namespace phonemes::engine {
+
+namespace {
+
+constexpr const char* kModelDirVariable = "PHONEMES_MODEL_DIR";
+constexpr const char* kDefaultModelDir = "/usr/share/pocketsphinx/model/en-us";
+constexpr const char* kAcousticModel = "en-us";
+constexpr const char* kLanguageModel = "en-us.lm.bin";
+constexpr const char* kDictionary = "cmudict-en-us.dict";
+constexpr const char* kTranscriptSearch = "phonemes_transcript";
+// A transcript's grammar is a single chain of words, so its search can afford beams far wider
+// than dictation's; with dictation's beams the right path through a correct transcript is now
+// and then pruned and the transcript cannot be placed.
+constexpr double kAlignmentBeam = 1e-80;
+constexpr double kAlignmentWordBeam = 1e-60;
+
+struct DecoderFree {
+    void operator()(ps_decoder_t* decoder) const { ps_free(decoder); }
+};
+using DecoderHandle = std::unique_ptr<ps_decoder_t, DecoderFree>;
+
+struct ConfigFree {
+    void operator()(cmd_ln_t* config) const { cmd_ln_free_r(config); }
+};
+using ConfigHandle = std::unique_ptr<cmd_ln_t, ConfigFree>;
+
+struct FsgFree {
+    void operator()(fsg_model_t* fsg) const { fsg_model_free(fsg); }
+};
+using FsgHandle = std::unique_ptr<fsg_model_t, FsgFree>;
+
+struct TextFree {
+    void operator()(char* text) const { std::free(text); }
+};
+
+// Silence, noise, sentence markers and the grammar's empty transitions carry no word.
+bool isFiller(std::string_view word) {
+    if (word.empty() || word == "(NULL)") {
+        return true;
+    }
+    const char first = word.front();
+    const char last = word.back();
+    return (first == '<' && last == '>') || (first == '[' && last == ']') || word.starts_with("++");
+}
+
+std::vector<std::string> decoderArguments(const std::filesystem::path& dir) {
+    return {
+        "-hmm",
+        (dir / kAcousticModel).string(),
+        "-lm",
+        (dir / kLanguageModel).string(),
+        "-dict",
+        (dir / kDictionary).string(),
+        "-logfn",
+        "/dev/null",
+        // The voice detector that drops silent frames also shifts the frame numbers of the
+        // words, so every frame is kept; phrases are cut at pauses before the decoder.
+        "-remove_silence",
+        "no",
+    };
+}
+
+}  // namespace
+
+std::filesystem::path modelDirectory() {
+    const char* fromEnvironment = std::getenv(kModelDirVariable);
+    if (fromEnvironment && *fromEnvironment) {
+        return fromEnvironment;
+    }
+    return kDefaultModelDir;
+}
+
+struct SpeechModel::Decoder {
+    DecoderHandle decoder;
+    std::string dictationSearch;
+    std::vector<mfcc_t> initialCepstralMean;
+    float languageWeight = 1.0f;
+    bool hasTranscriptSearch = false;
+
+    ps_decoder_t* get() const { return decoder.get(); }
+    std::vector<DecodedSegment> segments() const;
+    void normaliseTo(std::span<const std::int16_t> opening);
+};
+
+std::vector<DecodedSegment> SpeechModel::Decoder::segments() const {
+    std::vector<DecodedSegment> result;
+    for (ps_seg_t* seg = ps_seg_iter(get()); seg; seg = ps_seg_next(seg)) {
+        DecodedSegment segment;
+        const char* word = ps_seg_word(seg);
+        segment.word = word ? word : "";
+        ps_seg_frames(seg, &segment.firstFrame, &segment.lastFrame);
+        segment.filler = isFiller(segment.word);
+        result.push_back(std::move(segment));
+    }
+    return result;
+}
+
+SpeechModel::SpeechModel(std::vector<std::string> arguments, std::unique_ptr<Decoder> decoder,
+                         double loadSeconds)
+    : arguments_(std::move(arguments)), decoder_(std::move(decoder)), loadSeconds_(loadSeconds) {}
+
+SpeechModel::~SpeechModel() = default;
+
+SpeechModel& SpeechModel::shared() {
+    static std::mutex loadMutex;
+    static std::unique_ptr<SpeechModel> model;
+    std::lock_guard guard(loadMutex);
+    if (model) {
+        return *model;
+    }
+
+    const auto started = std::chrono::steady_clock::now();
+    const std::filesystem::path dir = modelDirectory();
+    for (const char* part : {kAcousticModel, kLanguageModel, kDictionary}) {
+        std::error_code error;
+        if (!std::filesystem::exists(dir / part, error)) {
+            throw ModelLoadError("speech model part missing: " + (dir / part).string());
+        }
+    }
+    std::vector<std::string> arguments = decoderArguments(dir);
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) {
+        argv.push_back(argument.data());
+    }
+    // The configuration keeps pointers into argv's strings; they live until it is freed.
+    ConfigHandle config(
+        cmd_ln_parse_r(nullptr, ps_args(), static_cast<int32>(argv.size()), argv.data(), TRUE));
+    if (!config) {
+        throw ModelLoadError("speech model configuration refused for " + dir.string());
+    }
+    auto decoder = std::make_unique<Decoder>();
+    decoder->decoder.reset(ps_init(config.get()));
+    if (!decoder->decoder) {
+        throw ModelLoadError("cannot load the speech model from " + dir.string());
+    }
+    decoder->languageWeight = cmd_ln_float32_r(config.get(), "-lw");
+    const char* search = ps_get_search(decoder->get());
+    decoder->dictationSearch = search ? search : "";
+    if (const feat_t* feat = ps_get_feat(decoder->get()); feat && feat->cmn_struct) {
+        decoder->initialCepstralMean.resize(static_cast<std::size_t>(feat->cmn_struct->veclen));
+        cmn_live_get(feat->cmn_struct, decoder->initialCepstralMean.data());
+    }
+    // The decoder holds its own reference to the configuration.
+    config.reset();
+
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    model.reset(new SpeechModel(std::move(arguments), std::move(decoder), seconds));
+    return *model;
+}
+
+std::optional<std::string> SpeechModel::pronunciationOf(const std::string& word) const {
+    std::unique_ptr<char, TextFree> phones(ps_lookup_word(decoder_->get(), word.c_str()));
+    if (!phones) {
+        return std::nullopt;
+    }
+    return std::string(phones.get());
+}
+
+bool SpeechModel::addWord(const std::string& word, const std::string& pronunciation) {
+    // Without an update the language model search keeps the lexicon it was built with, so
+    // words added for one transcript never change later dictation.
+    return ps_add_word(decoder_->get(), word.c_str(), pronunciation.c_str(), FALSE) >= 0;
+}
+
+bool SpeechModel::useDictation() {
+    return !decoder_->dictationSearch.empty() &&
+           ps_set_search(decoder_->get(), decoder_->dictationSearch.c_str()) == 0;
+}
+
+bool SpeechModel::useWordSequence(std::span<const std::string> words) {
+    if (words.empty() || !useDictation()) {
+        return false;
+    }
+    ps_decoder_t* ps = decoder_->get();
+    // The previous transcript's search is not the active one any more, so it can go.
+    if (decoder_->hasTranscriptSearch) {
+        ps_unset_search(ps, kTranscriptSearch);
+        decoder_->hasTranscriptSearch = false;
+    }
+    const auto stateCount = static_cast<int32>(words.size() + 1);
+    FsgHandle fsg(fsg_model_init(kTranscriptSearch, ps_get_logmath(ps), decoder_->languageWeight,
+                                 stateCount));
+    if (!fsg) {
+        return false;
+    }
+    fsg->start_state = 0;
+    fsg->final_state = stateCount - 1;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        const int wordId = fsg_model_word_add(fsg.get(), words[i].c_str());
+        const auto from = static_cast<int32>(i);
+        // Probability 1: the words follow one another; silence and noise are added between
+        // them by the search itself.
+        fsg_model_trans_add(fsg.get(), from, from + 1, 0, wordId);
+    }
+    // The search takes its beams from the configuration when it is made; dictation's search
+    // keeps the ones it was made with.
+    cmd_ln_t* config = ps_get_config(ps);
+    const double beam = cmd_ln_float_r(config, "-beam");
+    const double phoneBeam = cmd_ln_float_r(config, "-pbeam");
+    const double wordBeam = cmd_ln_float_r(config, "-wbeam");
+    cmd_ln_set_float_r(config, "-beam", kAlignmentBeam);
+    cmd_ln_set_float_r(config, "-pbeam", kAlignmentBeam);
+    cmd_ln_set_float_r(config, "-wbeam", kAlignmentWordBeam);
+    const int set = ps_set_fsg(ps, kTranscriptSearch, fsg.get());
+    cmd_ln_set_float_r(config, "-beam", beam);
+    cmd_ln_set_float_r(config, "-pbeam", phoneBeam);
+    cmd_ln_set_float_r(config, "-wbeam", wordBeam);
+    if (set != 0) {
+        return false;
+    }
+    decoder_->hasTranscriptSearch = true;
+    return ps_set_search(ps, kTranscriptSearch) == 0;
+}
+
+void SpeechModel::Decoder::normaliseTo(std::span<const std::int16_t> opening) {
+    feat_t* feat = ps_get_feat(get());
+    if (!feat || !feat->cmn_struct || initialCepstralMean.empty()) {
+        return;
+    }
+    // An opening too short to measure keeps the model's prior.
+    std::vector<mfcc_t> mean = initialCepstralMean;
+    // The decoder's own front end computes the cepstra; the utterance started next resets it.
+    fe_t* frontEnd = ps_get_fe(get());
+    const bool measurable = frontEnd && !opening.empty() &&
+                            fe_get_output_size(frontEnd) == static_cast<int>(mean.size());
+    mfcc_t** cepstra = nullptr;
+    int32 frames = 0;
+    if (measurable && fe_start_utt(frontEnd) == 0 &&
+        fe_process_utt(frontEnd, opening.data(), opening.size(), &cepstra, &frames) == 0) {
+        // The last, partial frame is left out of the average.
+        std::vector<mfcc_t> last(mean.size());
+        int32 lastFrames = 0;
+        fe_end_utt(frontEnd, last.data(), &lastFrames);
+        if (cepstra && frames > 0) {
+            std::fill(mean.begin(), mean.end(), mfcc_t{});
+            for (int32 f = 0; f < frames; ++f) {
+                for (std::size_t k = 0; k < mean.size(); ++k) {
+                    mean[k] += cepstra[f][k];
+                }
+            }
+            for (mfcc_t& value : mean) {
+                value /= static_cast<mfcc_t>(frames);
+            }
+        }
+    }
+    if (cepstra) {
+        fe_free_2d(cepstra);
+    }
+    cmn_live_set(feat->cmn_struct, mean.data());
+}
+
+bool SpeechModel::beginPhrase(std::span<const std::int16_t> opening) {
+    decoder_->normaliseTo(opening);
+    // A new stream per phrase restarts the frame count and the noise estimate.
+    return ps_start_stream(decoder_->get()) == 0 && ps_start_utt(decoder_->get()) == 0;
+}
+
+bool SpeechModel::process(std::span<const std::int16_t> samples) {
+    return ps_process_raw(decoder_->get(), samples.data(), samples.size(), FALSE, FALSE) >= 0;
+}
+
+std::string SpeechModel::partialText() const {
+    const char* text = ps_get_hyp(decoder_->get(), nullptr);
+    return text ? text : "";
+}
+
+std::vector<DecodedSegment> SpeechModel::partialSegments() const {
+    return decoder_->segments();
+}
+
+bool SpeechModel::endPhrase() {
+    return ps_end_utt(decoder_->get()) == 0;
+}
+
+std::vector<DecodedSegment> SpeechModel::finalSegments() const {
+    // Without a hypothesis no path reached the end of the grammar.
+    if (!ps_get_hyp(decoder_->get(), nullptr)) {
+        return {};
+    }
+    return decoder_->segments();
+}
+
+}  // namespace phonemes::engine

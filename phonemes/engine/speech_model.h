@@ -1,0 +1,103 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace phonemes::engine {
+
+// The model could not be loaded. what() is a one-line reason.
+class ModelLoadError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// Where the model is read from: $PHONEMES_MODEL_DIR when set and not empty, else the folder of
+// Debian's pocketsphinx-en-us package. The folder holds the acoustic model folder "en-us", the
+// language model "en-us.lm.bin" and the dictionary "cmudict-en-us.dict".
+std::filesystem::path modelDirectory();
+
+// One stretch of a decoded phrase, in 10 ms frames counted from the phrase's first sample.
+struct DecodedSegment {
+    std::string word;  // as the dictionary names it: "read(2)" for an alternate pronunciation
+    int firstFrame = 0;
+    int lastFrame = 0;    // inclusive
+    bool filler = false;  // silence, noise, sentence start or end, or an empty transition
+};
+
+// The acoustic model, dictionary and language model, loaded once per process, with the one
+// decoder that uses them. Every decoder call needs the lock from lock(): files are recognised
+// one at a time, and a later file or recogniser reuses everything already loaded.
+class SpeechModel {
+  public:
+    static constexpr int kFrameSamples = 160;  // one 10 ms frame at 16 kHz
+
+    // The process's model, loaded on first use (thread-safe). Throws ModelLoadError; a later
+    // call tries again.
+    static SpeechModel& shared();
+
+    ~SpeechModel();
+    SpeechModel(const SpeechModel&) = delete;
+    SpeechModel& operator=(const SpeechModel&) = delete;
+
+    [[nodiscard]] std::unique_lock<std::mutex> lock() { return std::unique_lock(mutex_); }
+
+    // Seconds the first load took.
+    double loadSeconds() const { return loadSeconds_; }
+    // The decoder's configuration as command-line arguments (name, value, name, value, ...),
+    // so that a comparison can build an identical decoder.
+    const std::vector<std::string>& arguments() const { return arguments_; }
+
+    // --- The calls below need the lock. ---
+
+    // The dictionary's pronunciation of a word ("word" or "word(2)"), in its own phone symbols
+    // separated by spaces; none when the dictionary lacks the word.
+    std::optional<std::string> pronunciationOf(const std::string& word) const;
+    // Adds a word with a pronunciation in the dictionary's phone symbols. Grammars set later
+    // may use it; free dictation is left as it was loaded. False when the decoder refuses it.
+    bool addWord(const std::string& word, const std::string& pronunciation);
+
+    // Makes the next phrases use the language model.
+    bool useDictation();
+    // Makes the next phrases use a grammar of exactly these dictionary words in this order,
+    // with optional silence and noise between them.
+    bool useWordSequence(std::span<const std::string> words);
+
+    // Starts a phrase; its frames count from 0. `opening` is the phrase's first stretch of audio
+    // (it is not decoded here): its average spectrum becomes the normalisation the phrase is
+    // decoded with, as the acoustic model was trained on utterances normalised by their own
+    // average. So a phrase is decoded the same way whatever was decoded before it.
+    bool beginPhrase(std::span<const std::int16_t> opening);
+    // Decodes the next samples of the phrase (16 kHz, mono).
+    bool process(std::span<const std::int16_t> samples);
+    // The best words so far (plain words, separated by spaces); empty when none.
+    std::string partialText() const;
+    // The best path so far while the phrase is still open. With a word sequence it ends after
+    // the last word fully heard even when the sequence cannot be completed.
+    std::vector<DecodedSegment> partialSegments() const;
+    // Ends the phrase. Afterwards finalSegments() gives the best path through the whole phrase.
+    bool endPhrase();
+    // The final path of the phrase just ended; empty when no path reaches the end of the
+    // grammar (a word sequence that the audio cannot hold).
+    std::vector<DecodedSegment> finalSegments() const;
+
+  private:
+    struct Decoder;
+    SpeechModel(std::vector<std::string> arguments, std::unique_ptr<Decoder> decoder,
+                double loadSeconds);
+
+    std::mutex mutex_;
+    // Declared before the decoder, whose configuration was parsed from these strings.
+    std::vector<std::string> arguments_;
+    std::unique_ptr<Decoder> decoder_;
+    double loadSeconds_ = 0.0;
+};
+
+}  // namespace phonemes::engine
