@@ -13,8 +13,9 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
-// The timer counts whole milliseconds; allow for that and for the calls around it.
-constexpr double kToleranceMs = 5.0;
+// The timer counts whole milliseconds; allow for that and for the calls around it, on a busy
+// machine.
+constexpr double kToleranceMs = 10.0;
 
 double millisecondsSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
