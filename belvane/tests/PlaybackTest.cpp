@@ -136,7 +136,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(FormatCase{"Mono16", 44100, 1, WaveEncoding::kSigned16},
                       FormatCase{"Stereo16", 44100, 2, WaveEncoding::kSigned16},
                       FormatCase{"Mono8", 22050, 1, WaveEncoding::kUnsigned8},
-                      FormatCase{"Stereo8", 48000, 2, WaveEncoding::kUnsigned8}),
+                      FormatCase{"Stereo8", 48000, 2, WaveEncoding::kUnsigned8},
+                      // The whole stream fits in the first four blocks.
+                      FormatCase{"Mono8At8kHz", 8000, 1, WaveEncoding::kUnsigned8}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The host pauses at 0.5 s of audio clock for 0.5 s: the sound stops for that long, goes on

@@ -57,7 +57,7 @@ void ConsoleProgress::finish() {
 }
 
 void ConsoleProgress::writeLine(const FrameRecord& frame) {
-    std::string line = "played " +
+    std::string line = "sent " +
                        formatSeconds(static_cast<double>(frame.consumedBytes) / bytesPerSecond_) +
                        " / " + formatSeconds(streamSeconds_) + " s   audio clock " +
                        formatMs(frame.clockMs) + " ms";

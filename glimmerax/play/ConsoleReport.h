@@ -9,8 +9,8 @@
 
 namespace glimmerax {
 
-// Progress and audio clock on the console. On a terminal one line is rewritten in place;
-// otherwise a line is written each second of playing.
+// Progress (the audio sent to the plug-in so far) and the audio clock on the console. On a
+// terminal one line is rewritten in place; otherwise a line is written each second of playing.
 class ConsoleProgress final : public PlaybackObserver {
   public:
     ConsoleProgress(std::ostream& out, const PcmFormat& format, double streamSeconds,

@@ -167,7 +167,8 @@ PlaybackSummary playThroughPlugin(const SoundSystemPlugin& plugin, PcmSource& so
                     break;
                 }
             }
-            if (clockMs >= clockLimitMs) {
+            // Audio left in the ring buffer long after its time: the sound system takes none.
+            if (held > 0 && clockMs >= clockLimitMs) {
                 summary.endedByClock = true;
                 break;
             }

@@ -15,6 +15,7 @@
 #include <atomic>
 #include <csignal>
 #include <exception>
+#include <iomanip>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -61,9 +62,10 @@ class HostLog {
 
 void printSummary(std::ostream& out, const glimmerax::PlaybackSummary& summary,
                   const glimmerax::PcmFormat& format, double streamSeconds) {
-    out << "played " << static_cast<double>(summary.deliveredBytes) / format.bytesPerSecond()
-        << " of " << streamSeconds << " s in " << summary.wallTime.count() << " s; audio clock "
-        << summary.finalClockMs << " ms";
+    out << std::fixed << std::setprecision(2) << "sent "
+        << static_cast<double>(summary.deliveredBytes) / format.bytesPerSecond() << " of "
+        << streamSeconds << " s to the plug-in in " << summary.wallTime.count()
+        << " s; audio clock " << std::setprecision(0) << summary.finalClockMs << " ms";
     if (summary.pausesTaken > 0) {
         out << "; " << summary.pausesTaken << (summary.pausesTaken == 1 ? " pause" : " pauses");
     }
