@@ -71,4 +71,13 @@ TEST_F(AudioClockTest, HoldsItsValueThroughEachPauseAndGoesOnFromIt) {
     EXPECT_NEAR(clip_.getAudioStreamTime(), playedMs + millisecondsSince(resumed), kToleranceMs);
 }
 
+// A resume that no pause went before (here, before the stream starts) has no pause to take off.
+TEST_F(AudioClockTest, AResumeWithoutAPauseLeavesTheClockAlone) {
+    clip_.openAudioStream(44100, Ogre::AUDIO_SAMPLES_16BIT, 2, Ogre::kAudioChannelFlagStereo, 1000);
+    std::this_thread::sleep_for(20ms);
+    clip_.setAudioStreamPause(false);
+    clip_.startAudioStream();
+    EXPECT_NEAR(clip_.getAudioStreamTime(), 1000.0, kToleranceMs);
+}
+
 }  // namespace
