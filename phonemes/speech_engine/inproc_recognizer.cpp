@@ -1,0 +1,87 @@
+#include "inproc_recognizer.h"
+
+#include <memory>
+#include <new>
+
+#include "engine/speech_model.h"
+#include "file_stream.h"
+#include "reco_context.h"
+#include "recognition_engine.h"
+#include "speech_api.h"
+
+namespace phonemes {
+namespace {
+
+class InprocRecognizer final : public ComObject<ISpRecognizer> {
+  public:
+    explicit InprocRecognizer(engine::SpeechModel& model)
+        : engine_(std::make_shared<RecognitionEngine>(model)) {}
+
+    // Contexts keep their recogniser, so by now none is left; the engine thread is stopped
+    // before the input goes.
+    ~InprocRecognizer() override { engine_->shutDown(); }
+
+    HRESULT CreateRecoContext(ISpRecoContext** context) override {
+        if (context == nullptr) {
+            return E_POINTER;
+        }
+        AddRef();
+        return createRecoContext(ComPtr<ISpRecognizer>::adopt(this), engine_, context);
+    }
+
+    HRESULT SetInput(IUnknown* input, bool /*allowFormatChanges*/) override {
+        if (input == nullptr) {
+            return E_INVALIDARG;
+        }
+        void* found = nullptr;
+        if (FAILED(input->QueryInterface(IID_IEngineAudioInput, &found))) {
+            return E_INVALIDARG;  // only the engine's own streams can be listened to
+        }
+        auto audioInput = ComPtr<IEngineAudioInput>::adopt(static_cast<IEngineAudioInput*>(found));
+        std::unique_ptr<engine::AudioSource> source;
+        if (const HRESULT status = audioInput->takeAudioSource(source); FAILED(status)) {
+            return status;
+        }
+        input->AddRef();
+        input_ = ComPtr<IUnknown>::adopt(input);
+        return engine_->setInput(std::move(source));
+    }
+
+    HRESULT SetRecoState(SPRECOSTATE state) override {
+        switch (state) {
+            case SPRST_ACTIVE:
+            case SPRST_ACTIVE_ALWAYS:
+                return engine_->setActive(true);
+            case SPRST_INACTIVE:
+            case SPRST_INACTIVE_WITH_PURGE:
+                return engine_->setActive(false);
+        }
+        return E_INVALIDARG;
+    }
+
+  private:
+    std::shared_ptr<RecognitionEngine> engine_;
+    ComPtr<IUnknown> input_;  // the stream, held while it is the input
+};
+
+}  // namespace
+
+HRESULT createInprocRecognizer(IUnknown* outer, std::uint32_t /*classContext*/, REFIID iid,
+                               void** object) {
+    if (object == nullptr) {
+        return E_POINTER;
+    }
+    *object = nullptr;
+    if (outer != nullptr) {
+        return CLASS_E_NOAGGREGATION;
+    }
+    try {
+        return createComObject<InprocRecognizer>(iid, object, engine::SpeechModel::shared());
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (const std::exception&) {
+        return E_FAIL;  // the model cannot be loaded: no recogniser can be made
+    }
+}
+
+}  // namespace phonemes
