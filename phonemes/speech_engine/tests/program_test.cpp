@@ -386,6 +386,27 @@ TEST_F(ProgramTest, NamesWithSpacesAndNonAsciiLettersKeepTheirBytes) {
     EXPECT_EQ(wordsOf(records[0]).size(), 4u) << "the hint was found for the name";
 }
 
+// A transcript longer than the speech cannot be aligned as a whole: the file still gets a false
+// recognition of the words that were heard, placed where they were spoken.
+TEST_F(ProgramTest, HintLongerThanTheSpeechGivesAFalseRecognitionOfWhatWasHeard) {
+    const Utterance utterance = testing::writeUtterance(dir_ / "short.wav", "Thank you very much.");
+    writeHints("short.wav:Thank you very much for the flowers you sent us last week.\n");
+
+    const ProgramResult run = runPhonemes(
+        {"-t", "-m", "0", "-h", "hints.txt", "-o", "out.txt", "short.wav"}, dir_.path());
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("\n-~ Thank you very much\n"), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("\n-- "), std::string::npos) << run.out;
+    const std::vector<Record> records = parseRecords(output());
+    ASSERT_EQ(records.size(), 1u);
+    const std::vector<Word> words = wordsOf(records[0]);
+    ASSERT_EQ(words.size(), 4u);
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        SCOPED_TRACE(utterance.words[i].text);
+        EXPECT_NEAR(words[i].start, utterance.words[i].startMs, kWordStartToleranceMs);
+    }
+}
+
 // A hint found but empty is a rule without words: nothing is recognised, the file still gets
 // its record, and it holds no phones.
 TEST_F(ProgramTest, EmptyHintGivesARecordWithoutPhones) {
