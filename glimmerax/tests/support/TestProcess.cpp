@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -64,7 +65,15 @@ ProcessResult runProcess(const std::filesystem::path& program,
     const int outFd = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     const int errFd = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     const int inFd = open("/dev/null", O_RDONLY);
+    const auto closeDescriptors = [&] {
+        for (int fd : {outFd, errFd, inFd}) {
+            if (fd >= 0) {
+                close(fd);
+            }
+        }
+    };
     if (outFd < 0 || errFd < 0 || inFd < 0) {
+        closeDescriptors();
         throw std::runtime_error("cannot prepare the output files of a child process");
     }
 
@@ -76,15 +85,17 @@ ProcessResult runProcess(const std::filesystem::path& program,
         execve(argv[0], argv.data(), envp.data());
         _exit(127);
     }
-    close(outFd);
-    close(errFd);
-    close(inFd);
+    closeDescriptors();
     if (child < 0) {
         throw std::runtime_error("cannot start " + program.string());
     }
 
     int status = 0;
+    // Only an interrupted wait is tried again: any other failure would repeat for ever.
     while (waitpid(child, &status, 0) < 0) {
+        if (errno != EINTR) {
+            throw std::runtime_error("cannot wait for " + program.string());
+        }
     }
     ProcessResult result;
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
