@@ -42,10 +42,20 @@ WaveWriterOutput::WaveWriterOutput(std::filesystem::path destination, const PcmF
     }
 
     folder_ = makePrivateFolder();
+    // The destructor does not run for a constructor that throws: take the folder away here.
+    try {
+        configure(format);
+    } catch (...) {
+        std::error_code ignored;
+        std::filesystem::remove_all(folder_, ignored);
+        throw;
+    }
+}
+
+void WaveWriterOutput::configure(const PcmFormat& format) {
     configFile_ = folder_ / "alsoft.conf";
     rendering_ = folder_ / "output.wav";
     if (!fitsInOpenALConfig(rendering_.string())) {
-        std::filesystem::remove_all(folder_);
         throw std::runtime_error("the temporary folder " + folder_.string() +
                                  " cannot be named in an OpenAL configuration");
     }
@@ -74,7 +84,6 @@ WaveWriterOutput::WaveWriterOutput(std::filesystem::path destination, const PcmF
          << "bformat = false\n";
     file.close();
     if (!file) {
-        std::filesystem::remove_all(folder_);
         throw std::runtime_error("cannot write " + configFile_.string());
     }
 

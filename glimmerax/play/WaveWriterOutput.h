@@ -32,6 +32,9 @@ class WaveWriterOutput {
     const std::filesystem::path& configFile() const { return configFile_; }
 
   private:
+    // Writes the configuration into the private folder and points OpenAL at it.
+    void configure(const PcmFormat& format);
+
     std::filesystem::path destination_;
     std::filesystem::path folder_;
     std::filesystem::path configFile_;
