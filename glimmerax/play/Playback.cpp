@@ -20,8 +20,9 @@ namespace {
 // The decoder keeps this much audio ready in the ring buffer, as a video decoder that works a
 // little ahead of the picture does.
 constexpr double kDecoderLeadSeconds = 0.25;
-// Audio a sound system holds beyond the ring buffer (belvane queues four 4096-byte blocks).
-constexpr long kSoundSystemQueueBytes = 4 * 4096;
+// Audio a sound system holds beyond the ring buffer: the clip's queue of blocks.
+constexpr long kSoundSystemQueueBytes =
+    static_cast<long>(Ogre::AudioClip::kBlockSize) * Ogre::AudioClip::kQueuedBufferCount;
 // After the last sample has left the ring buffer: time for the mixer to play it out.
 constexpr auto kMixerLatency = std::chrono::milliseconds(250);
 // How far the audio clock may run past the end of the stream before the host gives up on a
