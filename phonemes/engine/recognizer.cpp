@@ -20,9 +20,6 @@ constexpr std::uint64_t kHypothesisIntervalSamples = 3 * kModelSampleRate / 10;
 // The opening of a phrase that sets its normalisation: long enough for a steady average, short
 // enough to hold back in memory.
 constexpr std::size_t kOpeningSamples = 5 * kModelSampleRate;
-// Where a decoder frame's time lies relative to its first sample (measured against the
-// synthesiser's own word times by the engine benchmark).
-constexpr std::int64_t kFrameOffsetSamples = 0;
 
 // "read(2)" is the dictionary's second pronunciation of "read".
 std::string plainWord(std::string_view word) {
@@ -90,9 +87,11 @@ class PhraseBuilder {
     }
 
   private:
+    // Frame f of a phrase begins f x 10 ms after the phrase's first sample. No offset is added:
+    // the benchmark finds word starts placed so within a few ms of the synthesiser's own word
+    // events on average.
     static std::uint64_t sampleAt(std::uint64_t startSample, std::uint64_t endSample, int frame) {
-        const std::int64_t offset =
-            static_cast<std::int64_t>(frame) * SpeechModel::kFrameSamples + kFrameOffsetSamples;
+        const std::int64_t offset = static_cast<std::int64_t>(frame) * SpeechModel::kFrameSamples;
         const std::int64_t length = static_cast<std::int64_t>(endSample - startSample);
         return startSample +
                static_cast<std::uint64_t>(std::clamp<std::int64_t>(offset, 0, length));
@@ -144,12 +143,13 @@ class HypothesisReporter {
 
 // One phrase through the decoder. Its opening seconds are held back until they can set the
 // phrase's normalisation, then everything is decoded in blocks with partial results between
-// them. A phrase left open by an early return is ended, so the decoder is ready for the next.
+// them, until a stop is requested. A phrase left open by an early return is ended, so the
+// decoder is ready for the next.
 class PhraseDecoder {
   public:
     PhraseDecoder(SpeechModel& model, RecognitionListener& listener,
-                  HypothesisReporter::ShownText shownText)
-        : model_(model), hypotheses_(listener, std::move(shownText)) {}
+                  HypothesisReporter::ShownText shownText, std::stop_token stop)
+        : model_(model), hypotheses_(listener, std::move(shownText)), stop_(std::move(stop)) {}
     ~PhraseDecoder() {
         if (started_) {
             model_.endPhrase();
@@ -201,7 +201,7 @@ class PhraseDecoder {
 
   private:
     void decode(std::span<const std::int16_t> samples) {
-        while (healthy_ && !samples.empty()) {
+        while (healthy_ && !samples.empty() && !stop_.stop_requested()) {
             const auto block = samples.first(std::min(samples.size(), kReadBlockSamples));
             healthy_ = model_.process(block);
             if (healthy_) {
@@ -213,6 +213,7 @@ class PhraseDecoder {
 
     SpeechModel& model_;
     HypothesisReporter hypotheses_;
+    std::stop_token stop_;
     std::vector<std::int16_t> opening_;
     bool open_ = false;
     bool started_ = false;
@@ -222,11 +223,14 @@ class PhraseDecoder {
 // Decodes each phrase that the cutter finds with the language model.
 class DictationSink : public PhraseSink {
   public:
-    DictationSink(SpeechModel& model, const AudioSource& source, RecognitionListener& listener)
+    DictationSink(SpeechModel& model, const AudioSource& source, RecognitionListener& listener,
+                  std::stop_token stop)
         : model_(model),
           builder_(model, source),
           listener_(listener),
-          phrase_(model, listener, [](const std::string& decoded) { return decoded; }) {}
+          stop_(stop),
+          phrase_(
+              model, listener, [](const std::string& decoded) { return decoded; }, stop) {}
 
     void phraseBegins(std::uint64_t startSample) override {
         startSample_ = startSample;
@@ -237,6 +241,9 @@ class DictationSink : public PhraseSink {
 
     void phraseEnds(std::uint64_t endSample) override {
         const bool decoded = phrase_.end();
+        if (stop_.stop_requested()) {
+            return;
+        }
         std::vector<PlacedWord> placed;
         if (decoded) {
             for (DecodedSegment& segment : model_.finalSegments()) {
@@ -255,6 +262,7 @@ class DictationSink : public PhraseSink {
     SpeechModel& model_;
     PhraseBuilder builder_;
     RecognitionListener& listener_;
+    std::stop_token stop_;
     PhraseDecoder phrase_;
     std::uint64_t startSample_ = 0;
 };
@@ -308,7 +316,7 @@ void Recognizer::recognizeDictation(AudioSource& source, RecognitionListener& li
         listener.onEndOfStream(0);
         return;
     }
-    DictationSink sink(model_, source, listener);
+    DictationSink sink(model_, source, listener, stop);
     PhraseCutter cutter(sink);
     std::array<std::int16_t, kReadBlockSamples> block{};
     std::uint64_t total = 0;
@@ -320,6 +328,9 @@ void Recognizer::recognizeDictation(AudioSource& source, RecognitionListener& li
         total += count;
     }
     cutter.finish();
+    if (stop.stop_requested()) {
+        return;
+    }
     listener.onEndOfStream(source.byteOffsetOf(total));
 }
 
@@ -335,9 +346,10 @@ void Recognizer::recognizeTranscript(AudioSource& source, std::string_view trans
             words.push_back(std::move(word));
         }
     }
-    PhraseDecoder phrase(model_, listener, [&words](const std::string& decoded) {
-        return writtenPrefix(words, countWords(decoded));
-    });
+    PhraseDecoder phrase(
+        model_, listener,
+        [&words](const std::string& decoded) { return writtenPrefix(words, countWords(decoded)); },
+        stop);
     if (!words.empty() && model_.useWordSequence(dictionaryWords)) {
         phrase.begin();
     }
@@ -357,6 +369,9 @@ void Recognizer::recognizeTranscript(AudioSource& source, std::string_view trans
     }
     cutter.finish();
     phrase.flush();
+    if (stop.stop_requested()) {
+        return;
+    }
 
     // The best path before the end may stop short of the grammar's end; it is what could be
     // placed when the whole transcript cannot be.

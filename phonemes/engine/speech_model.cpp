@@ -21,11 +21,30 @@ constexpr const char* kAcousticModel = "en-us";
 constexpr const char* kLanguageModel = "en-us.lm.bin";
 constexpr const char* kDictionary = "cmudict-en-us.dict";
 constexpr const char* kTranscriptSearch = "phonemes_transcript";
+// The name PocketSphinx gives the search it makes from the -lm language model. (Asking for the
+// current search's name instead, ps_get_search, leaks an iterator in this version.)
+constexpr const char* kDictationSearch = "_default";
 // A transcript's grammar is a single chain of words, so its search can afford beams far wider
 // than dictation's; with dictation's beams the right path through a correct transcript is now
 // and then pruned and the transcript cannot be placed.
 constexpr double kAlignmentBeam = 1e-80;
 constexpr double kAlignmentWordBeam = 1e-60;
+// Exact digital silence (a run of zero samples) is unlike anything the acoustic model was
+// trained on: its features sit at the front end's floor, and speech next to it is then now and
+// then taken for silence. One bit of noise, the same for every phrase, makes it ordinary
+// silence.
+constexpr std::uint32_t kDitherSeed = 0x9E3779B9u;
+
+// Adds -1, 0 or +1 to every sample, from a small deterministic generator.
+void dither(std::span<const std::int16_t> samples, std::uint32_t& state,
+            std::vector<std::int16_t>& out) {
+    out.resize(samples.size());
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        state = state * 1664525u + 1013904223u;  // a linear congruential generator
+        const int noise = static_cast<int>(state >> 30) % 3 - 1;
+        out[i] = static_cast<std::int16_t>(std::clamp(samples[i] + noise, -32768, 32767));
+    }
+}
 
 struct DecoderFree {
     void operator()(ps_decoder_t* decoder) const { ps_free(decoder); }
@@ -41,6 +60,10 @@ struct FsgFree {
     void operator()(fsg_model_t* fsg) const { fsg_model_free(fsg); }
 };
 using FsgHandle = std::unique_ptr<fsg_model_t, FsgFree>;
+
+struct CepstraFree {
+    void operator()(mfcc_t** cepstra) const { fe_free_2d(cepstra); }
+};
 
 struct TextFree {
     void operator()(char* text) const { std::free(text); }
@@ -85,14 +108,16 @@ std::filesystem::path modelDirectory() {
 
 struct SpeechModel::Decoder {
     DecoderHandle decoder;
-    std::string dictationSearch;
     std::vector<mfcc_t> initialCepstralMean;
     float languageWeight = 1.0f;
     bool hasTranscriptSearch = false;
+    std::uint32_t ditherState = kDitherSeed;
+    std::vector<std::int16_t> dithered;
 
     ps_decoder_t* get() const { return decoder.get(); }
     std::vector<DecodedSegment> segments() const;
     void normaliseTo(std::span<const std::int16_t> opening);
+    std::optional<std::vector<mfcc_t>> averageCepstrum(std::span<const std::int16_t> opening);
 };
 
 std::vector<DecodedSegment> SpeechModel::Decoder::segments() const {
@@ -147,8 +172,9 @@ SpeechModel& SpeechModel::shared() {
         throw ModelLoadError("cannot load the speech model from " + dir.string());
     }
     decoder->languageWeight = cmd_ln_float32_r(config.get(), "-lw");
-    const char* search = ps_get_search(decoder->get());
-    decoder->dictationSearch = search ? search : "";
+    if (!ps_get_lm(decoder->get(), kDictationSearch)) {
+        throw ModelLoadError("no language model search in the speech model from " + dir.string());
+    }
     if (const feat_t* feat = ps_get_feat(decoder->get()); feat && feat->cmn_struct) {
         decoder->initialCepstralMean.resize(static_cast<std::size_t>(feat->cmn_struct->veclen));
         cmn_live_get(feat->cmn_struct, decoder->initialCepstralMean.data());
@@ -177,8 +203,7 @@ bool SpeechModel::addWord(const std::string& word, const std::string& pronunciat
 }
 
 bool SpeechModel::useDictation() {
-    return !decoder_->dictationSearch.empty() &&
-           ps_set_search(decoder_->get(), decoder_->dictationSearch.c_str()) == 0;
+    return ps_set_search(decoder_->get(), kDictationSearch) == 0;
 }
 
 bool SpeechModel::useWordSequence(std::span<const std::string> words) {
@@ -226,51 +251,69 @@ bool SpeechModel::useWordSequence(std::span<const std::string> words) {
     return ps_set_search(ps, kTranscriptSearch) == 0;
 }
 
+std::optional<std::vector<mfcc_t>> SpeechModel::Decoder::averageCepstrum(
+    std::span<const std::int16_t> opening) {
+    fe_t* frontEnd = ps_get_fe(get());
+    const std::size_t size = initialCepstralMean.size();
+    if (!frontEnd || opening.empty() || fe_get_output_size(frontEnd) != static_cast<int>(size)) {
+        return std::nullopt;
+    }
+    // Dithered exactly as the phrase will be.
+    std::uint32_t state = kDitherSeed;
+    std::vector<std::int16_t> samples;
+    dither(opening, state, samples);
+    // The decoder's own front end computes the cepstra, from a fresh stream: the noise estimate
+    // left by the previous phrase would otherwise shape them, and with them this phrase's
+    // result. The phrase started next resets the front end again.
+    fe_start_stream(frontEnd);
+    mfcc_t** frames = nullptr;
+    int32 frameCount = 0;
+    if (fe_start_utt(frontEnd) != 0) {
+        return std::nullopt;
+    }
+    const int processed =
+        fe_process_utt(frontEnd, samples.data(), samples.size(), &frames, &frameCount);
+    const std::unique_ptr<mfcc_t*, CepstraFree> cepstra(frames);
+    // The last, partial frame is left out.
+    std::vector<mfcc_t> last(size);
+    int32 lastCount = 0;
+    fe_end_utt(frontEnd, last.data(), &lastCount);
+    if (processed != 0 || !cepstra || frameCount <= 0) {
+        return std::nullopt;
+    }
+    std::vector<mfcc_t> mean(size);
+    for (int32 f = 0; f < frameCount; ++f) {
+        for (std::size_t k = 0; k < size; ++k) {
+            mean[k] += cepstra.get()[f][k];
+        }
+    }
+    for (mfcc_t& value : mean) {
+        value /= static_cast<mfcc_t>(frameCount);
+    }
+    return mean;
+}
+
 void SpeechModel::Decoder::normaliseTo(std::span<const std::int16_t> opening) {
     feat_t* feat = ps_get_feat(get());
     if (!feat || !feat->cmn_struct || initialCepstralMean.empty()) {
         return;
     }
     // An opening too short to measure keeps the model's prior.
-    std::vector<mfcc_t> mean = initialCepstralMean;
-    // The decoder's own front end computes the cepstra; the utterance started next resets it.
-    fe_t* frontEnd = ps_get_fe(get());
-    const bool measurable = frontEnd && !opening.empty() &&
-                            fe_get_output_size(frontEnd) == static_cast<int>(mean.size());
-    mfcc_t** cepstra = nullptr;
-    int32 frames = 0;
-    if (measurable && fe_start_utt(frontEnd) == 0 &&
-        fe_process_utt(frontEnd, opening.data(), opening.size(), &cepstra, &frames) == 0) {
-        // The last, partial frame is left out of the average.
-        std::vector<mfcc_t> last(mean.size());
-        int32 lastFrames = 0;
-        fe_end_utt(frontEnd, last.data(), &lastFrames);
-        if (cepstra && frames > 0) {
-            std::fill(mean.begin(), mean.end(), mfcc_t{});
-            for (int32 f = 0; f < frames; ++f) {
-                for (std::size_t k = 0; k < mean.size(); ++k) {
-                    mean[k] += cepstra[f][k];
-                }
-            }
-            for (mfcc_t& value : mean) {
-                value /= static_cast<mfcc_t>(frames);
-            }
-        }
-    }
-    if (cepstra) {
-        fe_free_2d(cepstra);
-    }
+    const std::vector<mfcc_t> mean = averageCepstrum(opening).value_or(initialCepstralMean);
     cmn_live_set(feat->cmn_struct, mean.data());
 }
 
 bool SpeechModel::beginPhrase(std::span<const std::int16_t> opening) {
     decoder_->normaliseTo(opening);
+    decoder_->ditherState = kDitherSeed;
     // A new stream per phrase restarts the frame count and the noise estimate.
     return ps_start_stream(decoder_->get()) == 0 && ps_start_utt(decoder_->get()) == 0;
 }
 
 bool SpeechModel::process(std::span<const std::int16_t> samples) {
-    return ps_process_raw(decoder_->get(), samples.data(), samples.size(), FALSE, FALSE) >= 0;
+    Decoder& d = *decoder_;
+    dither(samples, d.ditherState, d.dithered);
+    return ps_process_raw(d.get(), d.dithered.data(), d.dithered.size(), FALSE, FALSE) >= 0;
 }
 
 std::string SpeechModel::partialText() const {

@@ -152,13 +152,16 @@ void writeAudio(const std::filesystem::path& path, const std::vector<std::int16_
     if (!file) {
         throw std::runtime_error("cannot write " + path.string() + ": " + sf_strerror(nullptr));
     }
-    std::vector<std::int16_t> frames;
+    // Written as normalised floating point: libsndfile scales that to every encoding, while
+    // 16-bit integers would be stored unscaled in floating-point files.
+    constexpr double kFullScale = 32768.0;
+    std::vector<double> frames;
     frames.reserve(atRate.size() * static_cast<std::size_t>(layout.channels));
     for (std::int16_t sample : atRate) {
-        frames.insert(frames.end(), static_cast<std::size_t>(layout.channels), sample);
+        frames.insert(frames.end(), static_cast<std::size_t>(layout.channels), sample / kFullScale);
     }
     const auto count = static_cast<sf_count_t>(atRate.size());
-    if (sf_writef_short(file.get(), frames.data(), count) != count) {
+    if (sf_writef_double(file.get(), frames.data(), count) != count) {
         throw std::runtime_error("cannot write " + path.string() + ": " + sf_strerror(file.get()));
     }
 }

@@ -1,0 +1,468 @@
+#include "engine/recognizer.h"
+
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <random>
+#include <thread>
+#include <variant>
+
+#include "engine/audio_source.h"
+#include "engine/pronunciation.h"
+#include "engine/speech_model.h"
+#include "speech_synth.h"
+
+// Recognition of speech made by espeak-ng in the test, checked against the synthesiser's own
+// word times. The model is loaded once per test process.
+namespace phonemes::engine {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::SynthesizedSpeech;
+
+// How far a recognised word start may lie from the synthesiser's word event.
+constexpr int kWordToleranceMs = 50;
+
+class TempDir {
+  public:
+    TempDir() {
+        std::random_device random;
+        path_ = fs::temp_directory_path() / ("engine_recognizer_" + std::to_string(random()));
+        fs::create_directories(path_);
+    }
+    ~TempDir() {
+        std::error_code ignored;
+        fs::remove_all(path_, ignored);
+    }
+    fs::path operator/(const std::string& name) const { return path_ / name; }
+
+  private:
+    fs::path path_;
+};
+
+struct Hypothesis {
+    std::string text;
+};
+struct Phrase {
+    RecognizedPhrase phrase;
+    PhraseKind kind;
+};
+struct EndOfStream {
+    std::uint64_t streamSize;
+};
+using Event = std::variant<Hypothesis, Phrase, EndOfStream>;
+
+// Records what a recognition delivers, in order.
+class Recording : public RecognitionListener {
+  public:
+    void onHypothesis(const std::string& text) override { events.push_back(Hypothesis{text}); }
+    void onPhrase(const RecognizedPhrase& phrase, PhraseKind kind) override {
+        events.push_back(Phrase{phrase, kind});
+    }
+    void onEndOfStream(std::uint64_t streamSize) override {
+        events.push_back(EndOfStream{streamSize});
+    }
+
+    std::vector<Phrase> phrases() const {
+        std::vector<Phrase> result;
+        for (const Event& event : events) {
+            if (const auto* phrase = std::get_if<Phrase>(&event)) {
+                result.push_back(*phrase);
+            }
+        }
+        return result;
+    }
+    bool ended() const {
+        return !events.empty() && std::holds_alternative<EndOfStream>(events.back());
+    }
+
+    std::vector<Event> events;
+};
+
+int msOf(std::uint64_t sample) {
+    return static_cast<int>(sample * 1000 / kModelSampleRate);
+}
+
+std::vector<std::string> textsOf(const RecognizedPhrase& phrase) {
+    std::vector<std::string> texts;
+    for (const RecognizedWord& word : phrase.words) {
+        texts.push_back(word.text);
+    }
+    return texts;
+}
+
+std::string phoneNamesOfWord(const RecognizedWord& word) {
+    return phoneNamesOf(word.phones).value_or("<unknown phone>");
+}
+
+class RecognizerTest : public ::testing::Test {
+  protected:
+    static constexpr int kLeadInMs = 400;
+
+    // Speech of the text after kLeadInMs of silence, written as 16-bit WAV at the synthesiser's
+    // rate; word events are moved by the lead-in.
+    SynthesizedSpeech speak(const std::string& text, const std::string& name,
+                            int pauseAfterMs = 300) {
+        SynthesizedSpeech speech = testing::synthesize(text);
+        auto samples = testing::silence(speech.sampleRate, kLeadInMs);
+        samples.insert(samples.end(), speech.samples.begin(), speech.samples.end());
+        const auto after = testing::silence(speech.sampleRate, pauseAfterMs);
+        samples.insert(samples.end(), after.begin(), after.end());
+        speech.samples = std::move(samples);
+        for (auto& word : speech.words) {
+            word.startMs += kLeadInMs;
+        }
+        write(name, speech);
+        return speech;
+    }
+
+    void write(const std::string& name, const SynthesizedSpeech& speech,
+               int format = SF_FORMAT_WAV | SF_FORMAT_PCM_16, int rate = 0, int channels = 1) {
+        testing::writeAudio(dir_ / name, speech.samples, speech.sampleRate,
+                            {rate ? rate : speech.sampleRate, channels, format});
+    }
+
+    Recording transcribe(const std::string& name, const std::string& transcript) {
+        Recording recording;
+        auto source = AudioSource::open(dir_ / name);
+        recognizer_.recognizeTranscript(*source, transcript, recording);
+        check(recording, *source);
+        return recording;
+    }
+
+    Recording dictate(const std::string& name) {
+        Recording recording;
+        auto source = AudioSource::open(dir_ / name);
+        recognizer_.recognizeDictation(*source, recording);
+        check(recording, *source);
+        return recording;
+    }
+
+    // What every completed recognition must satisfy: one end of stream, last; phrases in order
+    // with their words inside them and byte positions agreeing with the samples; hypotheses
+    // never empty and never twice the same in a row.
+    static void check(const Recording& recording, const AudioSource& source) {
+        ASSERT_TRUE(recording.ended());
+        std::uint64_t previousEnd = 0;
+        std::string previousHypothesis;
+        for (std::size_t i = 0; i < recording.events.size(); ++i) {
+            const Event& event = recording.events[i];
+            if (const auto* end = std::get_if<EndOfStream>(&event)) {
+                EXPECT_EQ(i + 1, recording.events.size()) << "end of stream is the last event";
+                EXPECT_GT(end->streamSize, 0u);
+            } else if (const auto* hypothesis = std::get_if<Hypothesis>(&event)) {
+                EXPECT_FALSE(hypothesis->text.empty());
+                EXPECT_NE(hypothesis->text, previousHypothesis);
+                previousHypothesis = hypothesis->text;
+            } else {
+                const RecognizedPhrase& p = std::get<Phrase>(event).phrase;
+                EXPECT_GE(p.startSample, previousEnd);
+                previousEnd = p.startSample + p.sampleCount;
+                EXPECT_EQ(p.startTime(), p.startSample * 625);
+                EXPECT_EQ(p.duration(), p.sampleCount * 625);
+                EXPECT_EQ(p.streamStart, source.byteOffsetOf(p.startSample));
+                EXPECT_EQ(p.streamSize, source.byteOffsetOf(previousEnd) - p.streamStart);
+                std::string text;
+                for (const RecognizedWord& w : p.words) {
+                    EXPECT_GE(w.startSample, p.startSample);
+                    EXPECT_LE(w.startSample + w.sampleCount, previousEnd);
+                    EXPECT_EQ(w.streamOffset, source.byteOffsetOf(w.startSample) - p.streamStart);
+                    EXPECT_EQ(w.streamSize, source.byteOffsetOf(w.startSample + w.sampleCount) -
+                                                source.byteOffsetOf(w.startSample));
+                    text += (text.empty() ? "" : " ") + w.text;
+                }
+                EXPECT_EQ(p.text, text);
+                previousHypothesis.clear();
+            }
+        }
+    }
+
+    // Every word the synthesiser announced is recognised, in order, within the tolerance.
+    static void expectWordsWhereSpoken(const RecognizedPhrase& phrase,
+                                       const SynthesizedSpeech& speech,
+                                       int toleranceMs = kWordToleranceMs) {
+        std::size_t next = 0;
+        for (const testing::SpokenWord& spoken : speech.words) {
+            const std::string form = dictionaryFormOf(spoken.text);
+            while (next < phrase.words.size() &&
+                   dictionaryFormOf(phrase.words[next].text) != form) {
+                ++next;
+            }
+            ASSERT_LT(next, phrase.words.size()) << "not recognised: " << spoken.text;
+            EXPECT_NEAR(msOf(phrase.words[next].startSample), spoken.startMs, toleranceMs)
+                << spoken.text;
+            ++next;
+        }
+    }
+
+    TempDir dir_;
+    Recognizer recognizer_{SpeechModel::shared()};
+};
+
+TEST_F(RecognizerTest, TranscriptIsAlignedWhereTheWordsWereSpoken) {
+    const auto speech = speak("the quick brown fox jumps over the lazy dog", "fox.wav");
+    const Recording recording =
+        transcribe("fox.wav", "The quick, brown fox  jumps over the lazy dog.");
+    const auto phrases = recording.phrases();
+    ASSERT_EQ(phrases.size(), 1u);
+    EXPECT_EQ(phrases[0].kind, PhraseKind::kRecognition);
+    const RecognizedPhrase& phrase = phrases[0].phrase;
+    EXPECT_EQ(textsOf(phrase), (std::vector<std::string>{"The", "quick,", "brown", "fox", "jumps",
+                                                         "over", "the", "lazy", "dog."}));
+    // One phrase over the whole file.
+    EXPECT_EQ(phrase.startSample, 0u);
+    EXPECT_EQ(msOf(phrase.sampleCount), speech.durationMs());
+    EXPECT_EQ(phoneNamesOfWord(phrase.words[3]), "f aa k s");
+    EXPECT_EQ(phoneNamesOfWord(phrase.words[4]), "jh ah m p s");
+    expectWordsWhereSpoken(phrase, speech);
+}
+
+TEST_F(RecognizerTest, AWordTheDictionaryLacksGetsALetterToSoundPronunciation) {
+    const auto speech = speak("the glimmerax bounced over the hill", "glimmerax.wav");
+    const Recording recording = transcribe("glimmerax.wav", "The Glimmerax bounced over the hill");
+    const auto phrases = recording.phrases();
+    ASSERT_EQ(phrases.size(), 1u);
+    EXPECT_EQ(phrases[0].kind, PhraseKind::kRecognition);
+    ASSERT_EQ(phrases[0].phrase.words.size(), 6u);
+    EXPECT_EQ(phrases[0].phrase.words[1].text, "Glimmerax");
+    EXPECT_EQ(phoneNamesOfWord(phrases[0].phrase.words[1]), "g l ih m er ae k s");
+    expectWordsWhereSpoken(phrases[0].phrase, speech);
+}
+
+TEST_F(RecognizerTest, AudioTooShortForTheTranscriptGivesAFalseRecognitionOfWhatFits) {
+    speak("the little bird flew over the hill", "bird.wav");
+    const Recording recording =
+        transcribe("bird.wav", "the little bird flew over the hill and then it went home to sleep");
+    const auto phrases = recording.phrases();
+    ASSERT_EQ(phrases.size(), 1u);
+    EXPECT_EQ(phrases[0].kind, PhraseKind::kFalseRecognition);
+    const std::vector<std::string> placed = textsOf(phrases[0].phrase);
+    const std::vector<std::string> transcript = {"the",  "little", "bird", "flew",
+                                                 "over", "the",    "hill"};
+    ASSERT_FALSE(placed.empty());
+    ASSERT_LE(placed.size(), transcript.size() + 2);
+    for (std::size_t i = 0; i < std::min(placed.size(), transcript.size()); ++i) {
+        EXPECT_EQ(placed[i], transcript[i]);
+    }
+}
+
+TEST_F(RecognizerTest, ATranscriptWithoutWordsRecognisesNothing) {
+    speak("good morning", "morning.wav");
+    for (const std::string transcript : {"", "   ", "-- ... !"}) {
+        const Recording recording = transcribe("morning.wav", transcript);
+        for (const Phrase& phrase : recording.phrases()) {
+            EXPECT_EQ(phrase.kind, PhraseKind::kFalseRecognition);
+            EXPECT_TRUE(phrase.phrase.words.empty());
+        }
+    }
+}
+
+TEST_F(RecognizerTest, DictationCutsPhrasesAtPausesAroundTheSpeech) {
+    const SynthesizedSpeech first = testing::synthesize("please open the door");
+    const SynthesizedSpeech second = testing::synthesize("thank you very much");
+    const int rate = first.sampleRate;
+    std::vector<std::int16_t> samples = testing::silence(rate, 500);
+    samples.insert(samples.end(), first.samples.begin(), first.samples.end());
+    const int secondStartMs = 500 + first.durationMs() + 1500;
+    const auto pause = testing::silence(rate, 1500);
+    samples.insert(samples.end(), pause.begin(), pause.end());
+    samples.insert(samples.end(), second.samples.begin(), second.samples.end());
+    const auto tail = testing::silence(rate, 800);
+    samples.insert(samples.end(), tail.begin(), tail.end());
+    write("two.wav", {rate, samples, {}, {}});
+
+    const Recording recording = dictate("two.wav");
+    const auto phrases = recording.phrases();
+    ASSERT_EQ(phrases.size(), 2u);
+    const std::pair<int, int> spoken[] = {{500, 500 + first.durationMs()},
+                                          {secondStartMs, secondStartMs + second.durationMs()}};
+    for (std::size_t i = 0; i < 2; ++i) {
+        const RecognizedPhrase& p = phrases[i].phrase;
+        // The phrase holds the whole utterance and not much more.
+        EXPECT_LE(msOf(p.startSample), spoken[i].first);
+        EXPECT_GE(msOf(p.startSample), spoken[i].first - 400);
+        EXPECT_GE(msOf(p.startSample + p.sampleCount), spoken[i].second);
+        EXPECT_LE(msOf(p.startSample + p.sampleCount), spoken[i].second + 800);
+        EXPECT_EQ(phrases[i].kind,
+                  p.words.empty() ? PhraseKind::kFalseRecognition : PhraseKind::kRecognition);
+        // Whatever was recognised lies where something was said.
+        for (const RecognizedWord& w : p.words) {
+            EXPECT_GE(msOf(w.startSample), spoken[i].first - kWordToleranceMs) << w.text;
+            EXPECT_LE(msOf(w.startSample + w.sampleCount), spoken[i].second + kWordToleranceMs)
+                << w.text;
+            EXPECT_EQ(w.text.find('('), std::string::npos) << "alternates show the plain word";
+            EXPECT_FALSE(w.text.starts_with("<") || w.text.starts_with("[")) << "no fillers";
+            EXPECT_FALSE(w.phones.empty()) << w.text;
+        }
+    }
+    EXPECT_GE(phrases[0].phrase.words.size() + phrases[1].phrase.words.size(), 2u);
+}
+
+TEST_F(RecognizerTest, SilentAndEmptyFilesGiveNoPhrase) {
+    const SynthesizedSpeech silent{16000, testing::silence(16000, 2000), {}, {}};
+    write("silent.wav", silent);
+    write("empty.wav", SynthesizedSpeech{16000, {}, {}, {}});
+    for (const std::string name : {"silent.wav", "empty.wav"}) {
+        Recording dictation;
+        auto source = AudioSource::open(dir_ / name);
+        recognizer_.recognizeDictation(*source, dictation);
+        EXPECT_EQ(dictation.events.size(), 1u) << name;
+        EXPECT_TRUE(dictation.ended()) << name;
+
+        Recording alignment;
+        source = AudioSource::open(dir_ / name);
+        recognizer_.recognizeTranscript(*source, "hello there", alignment);
+        EXPECT_EQ(alignment.events.size(), 1u) << name;
+        EXPECT_TRUE(alignment.ended()) << name;
+    }
+}
+
+TEST_F(RecognizerTest, AFileIsRecognisedTheSameWhateverCameBefore) {
+    speak("she sells sea shells by the shore", "shells.wav");
+    speak("a completely different sentence about the weather", "weather.wav");
+    const auto wordsOf = [](const Recording& r) {
+        std::vector<std::tuple<std::string, std::uint64_t, std::uint64_t>> words;
+        for (const Phrase& p : r.phrases()) {
+            for (const RecognizedWord& w : p.phrase.words) {
+                words.emplace_back(w.text, w.startSample, w.sampleCount);
+            }
+        }
+        return words;
+    };
+    const auto alignedFirst =
+        wordsOf(transcribe("shells.wav", "she sells sea shells by the shore"));
+    const auto dictatedFirst = wordsOf(dictate("shells.wav"));
+    dictate("weather.wav");
+    transcribe("weather.wav", "a completely different sentence about the weather");
+    EXPECT_EQ(wordsOf(dictate("shells.wav")), dictatedFirst);
+    EXPECT_EQ(wordsOf(transcribe("shells.wav", "she sells sea shells by the shore")), alignedFirst);
+}
+
+// Stops the recognition from its own listener, as a caller on another thread would.
+class StoppingListener : public Recording {
+  public:
+    void onHypothesis(const std::string& text) override {
+        Recording::onHypothesis(text);
+        stop.request_stop();
+    }
+    std::stop_source stop;
+};
+
+TEST_F(RecognizerTest, AStoppedRecognitionEndsEarlyAndLeavesTheModelReady) {
+    SynthesizedSpeech speech = testing::synthesize(
+        "this is a rather long recording that nobody wants to hear until the end because it "
+        "goes on and on about nothing in particular for quite a while");
+    write("long.wav", speech);
+    for (bool dictation : {true, false}) {
+        StoppingListener listener;
+        auto source = AudioSource::open(dir_ / "long.wav");
+        if (dictation) {
+            recognizer_.recognizeDictation(*source, listener, listener.stop.get_token());
+        } else {
+            recognizer_.recognizeTranscript(*source, "this is a rather long recording", listener,
+                                            listener.stop.get_token());
+        }
+        EXPECT_FALSE(listener.events.empty());
+        EXPECT_FALSE(listener.ended()) << "no end of stream after a stop";
+        EXPECT_TRUE(listener.phrases().empty());
+    }
+    // A stop before the start: nothing at all.
+    std::stop_source stopped;
+    stopped.request_stop();
+    Recording nothing;
+    auto source = AudioSource::open(dir_ / "long.wav");
+    recognizer_.recognizeDictation(*source, nothing, stopped.get_token());
+    EXPECT_TRUE(nothing.events.empty());
+
+    speak("good evening everybody", "evening.wav");
+    const Recording after = transcribe("evening.wav", "good evening everybody");
+    ASSERT_EQ(after.phrases().size(), 1u);
+    EXPECT_EQ(after.phrases()[0].kind, PhraseKind::kRecognition);
+}
+
+TEST_F(RecognizerTest, RecognitionsOnTwoThreadsTakeTurns) {
+    speak("one small step for a man", "step.wav");
+    Recording first;
+    Recording second;
+    std::thread other([&] {
+        auto source = AudioSource::open(dir_ / "step.wav");
+        Recognizer(SpeechModel::shared())
+            .recognizeTranscript(*source, "one small step for a man", first);
+    });
+    {
+        auto source = AudioSource::open(dir_ / "step.wav");
+        recognizer_.recognizeTranscript(*source, "one small step for a man", second);
+    }
+    other.join();
+    ASSERT_EQ(first.phrases().size(), 1u);
+    ASSERT_EQ(second.phrases().size(), 1u);
+    EXPECT_EQ(first.phrases()[0].phrase.text, second.phrases()[0].phrase.text);
+    EXPECT_EQ(first.phrases()[0].kind, PhraseKind::kRecognition);
+}
+
+struct FormatCase {
+    std::string name;
+    int format;
+    int rate;  // 0: the synthesiser's
+    int channels;
+    int toleranceMs;  // how far word starts may move against the 16-bit original
+
+    friend void PrintTo(const FormatCase& c, std::ostream* out) { *out << c.name; }
+};
+
+class RecognizerFormats : public RecognizerTest,
+                          public ::testing::WithParamInterface<FormatCase> {};
+
+TEST_P(RecognizerFormats, GiveTheSamePhonesAtNearlyTheSameTimes) {
+    const FormatCase& c = GetParam();
+    const std::string text = "we watched the sun go down";
+    const SynthesizedSpeech speech = speak(text, "reference.wav");
+    write("variant.wav", speech, c.format, c.rate, c.channels);
+    const auto reference = transcribe("reference.wav", text).phrases();
+    const auto variant = transcribe("variant.wav", text).phrases();
+    ASSERT_EQ(reference.size(), 1u);
+    ASSERT_EQ(variant.size(), 1u);
+    EXPECT_EQ(variant[0].kind, PhraseKind::kRecognition);
+    const auto& expected = reference[0].phrase.words;
+    const auto& words = variant[0].phrase.words;
+    ASSERT_EQ(words.size(), expected.size());
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        EXPECT_EQ(words[i].phones, expected[i].phones) << words[i].text;
+        EXPECT_NEAR(msOf(words[i].startSample), msOf(expected[i].startSample), c.toleranceMs)
+            << words[i].text;
+    }
+    expectWordsWhereSpoken(variant[0].phrase, speech, kWordToleranceMs + c.toleranceMs);
+}
+
+// Telephone-band audio (8 kHz) has nothing above 4 kHz, where the model hears the edges of
+// fricatives and stops, so its words may move further.
+constexpr int kWidebandMs = 20;
+constexpr int kNarrowbandMs = 80;
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, RecognizerFormats,
+    ::testing::Values(
+        FormatCase{"pcm8", SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 0, 1, kWidebandMs},
+        FormatCase{"pcm24", SF_FORMAT_WAV | SF_FORMAT_PCM_24, 0, 1, kWidebandMs},
+        FormatCase{"float", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 0, 1, kWidebandMs},
+        FormatCase{"stereo", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 0, 2, kWidebandMs},
+        FormatCase{"rate48k", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 1, kWidebandMs},
+        FormatCase{"flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 0, 1, kWidebandMs},
+        FormatCase{"rate8k", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 8000, 1, kNarrowbandMs},
+        FormatCase{"mulaw8k", SF_FORMAT_WAV | SF_FORMAT_ULAW, 8000, 1, kNarrowbandMs}),
+    [](const auto& info) { return info.param.name; });
+
+TEST(Pronunciation, IsAddedOnlyForWordsTheDictionaryLacks) {
+    SpeechModel& model = SpeechModel::shared();
+    const auto lock = model.lock();
+    EXPECT_EQ(model.pronunciationOf("hello"), "HH AH L OW");
+    EXPECT_TRUE(ensurePronunciation(model, "hello"));
+    EXPECT_EQ(model.pronunciationOf("hello"), "HH AH L OW") << "a known word keeps its own";
+    EXPECT_FALSE(model.pronunciationOf("zorblunk"));
+    EXPECT_TRUE(ensurePronunciation(model, "zorblunk"));
+    EXPECT_TRUE(model.pronunciationOf("zorblunk"));
+    EXPECT_TRUE(ensurePronunciation(model, "zorblunk")) << "a second time finds it";
+}
+
+}  // namespace
+}  // namespace phonemes::engine
