@@ -53,7 +53,10 @@ int runExtractor(const std::vector<std::string>& arguments, std::ostream& out, s
     processor.reset();
 
     extractor.output = nullptr;
-    outputFile.reset();
+    if (!outputFile->close() && !extractor.outputFailed) {
+        extractor.console.printError("Cannot write output file.");
+        extractor.outputFailed = true;
+    }
     return extractor.outputFailed ? kExitFailure : kExitSuccess;
 }
 

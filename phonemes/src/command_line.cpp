@@ -18,9 +18,9 @@ std::int32_t parseDuration(std::string_view text) {
         ++i;
     }
     // Accumulate towards the sign's limit and stop there: values beyond it saturate.
-    const std::int64_t limit = negative ? -static_cast<std::int64_t>(
-                                              std::numeric_limits<std::int32_t>::min())
-                                        : std::numeric_limits<std::int32_t>::max();
+    const std::int64_t limit =
+        negative ? -static_cast<std::int64_t>(std::numeric_limits<std::int32_t>::min())
+                 : std::numeric_limits<std::int32_t>::max();
     std::int64_t magnitude = 0;
     for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) {
         magnitude = std::min<std::int64_t>(magnitude * 10 + (text[i] - '0'), limit);
@@ -28,7 +28,9 @@ std::int32_t parseDuration(std::string_view text) {
     return static_cast<std::int32_t>(negative ? -magnitude : magnitude);
 }
 
-std::string programNameOf(std::string_view invocation) { return baseNameOf(invocation); }
+std::string programNameOf(std::string_view invocation) {
+    return baseNameOf(invocation);
+}
 
 CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
     CommandLine result;

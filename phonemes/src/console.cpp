@@ -1,14 +1,17 @@
 #include "console.h"
 
-
 #include "extractor_options.h"
 #include "phone_inventory.h"
 
 namespace phonemes {
 
-void Console::printLine(std::string_view text) { out_ << text << std::endl; }
+void Console::printLine(std::string_view text) {
+    out_ << text << std::endl;
+}
 
-void Console::printError(std::string_view message) { err_ << "ERROR: " << message << std::endl; }
+void Console::printError(std::string_view message) {
+    err_ << "ERROR: " << message << std::endl;
+}
 
 void printUsage(std::ostream& err, std::string_view programName, const ExtractorOptions& defaults) {
     err << "USAGE: " << programName << " [options] <filenames>\n"

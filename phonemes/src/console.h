@@ -10,16 +10,16 @@ struct ExtractorOptions;
 
 // The program's two console streams. Every line is ended and flushed at once.
 class Console {
-public:
+  public:
     Console(std::ostream& out, std::ostream& err) : out_(out), err_(err) {}
 
-    void printLine(std::string_view text);  // standard output
+    void printLine(std::string_view text);      // standard output
     void printError(std::string_view message);  // "ERROR: " + message on standard error
 
     std::ostream& out() { return out_; }
     std::ostream& err() { return err_; }
 
-private:
+  private:
     std::ostream& out_;
     std::ostream& err_;
 };

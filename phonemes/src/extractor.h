@@ -26,7 +26,7 @@ struct Extractor {
 
 // The per-file processing behind the driver: recognises one file and appends its record.
 class FileProcessor {
-public:
+  public:
     virtual ~FileProcessor() = default;
     virtual void startBatch() {}
     // Returns true when the file's record was written.

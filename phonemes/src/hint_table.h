@@ -12,7 +12,7 @@ class Console;
 
 // Known transcripts, keyed by the bare file name (with extension) they belong to.
 class HintTable {
-public:
+  public:
     // Reads "name:transcript" lines from the named file. An empty name reads nothing; a file
     // that cannot be opened or read is reported on the console's error stream.
     void loadHints(const std::string& hintsFile, Console& console);
@@ -23,7 +23,7 @@ public:
     // The transcript for a file's base name, compared byte for byte. A found hint may be empty.
     std::optional<std::string> findHint(std::string_view name) const;
 
-private:
+  private:
     std::map<std::string, std::string, std::less<>> hints_;
 };
 

@@ -14,12 +14,12 @@ namespace phonemes {
 // A buffered stream buffer over a file descriptor that reports every failed write, so a full
 // disk shows up as a failed stream instead of silently lost records.
 class OutputFile::FdBuffer : public std::streambuf {
-public:
+  public:
     explicit FdBuffer(int fd) : fd_(fd), storage_(kCapacity) {
         setp(storage_.data(), storage_.data() + storage_.size());
     }
 
-protected:
+  protected:
     int_type overflow(int_type ch) override {
         if (!drain()) {
             return traits_type::eof();
@@ -33,7 +33,7 @@ protected:
 
     int sync() override { return drain() ? 0 : -1; }
 
-private:
+  private:
     static constexpr std::size_t kCapacity = 64 * 1024;
 
     bool drain() {
@@ -83,8 +83,17 @@ OutputFile::OutputFile(int fd)
     : fd_(fd), buffer_(std::make_unique<FdBuffer>(fd)), stream_(buffer_.get()) {}
 
 OutputFile::~OutputFile() {
-    stream_.flush();
-    ::close(fd_);  // closing the descriptor releases the lock
+    close();
+}
+
+bool OutputFile::close() {
+    if (fd_ < 0) {
+        return true;
+    }
+    bool flushed = static_cast<bool>(stream_.flush());
+    bool closed = ::close(fd_) == 0;  // closing the descriptor releases the lock
+    fd_ = -1;
+    return flushed && closed;
 }
 
 }  // namespace phonemes

@@ -9,7 +9,7 @@ namespace phonemes {
 // The output file of a run: opened for writing, created if missing, held under an exclusive
 // lock for the whole run and emptied once the lock is taken.
 class OutputFile {
-public:
+  public:
     // Returns null when the file cannot be opened or another process holds its lock.
     static std::unique_ptr<OutputFile> open(const std::string& path);
     ~OutputFile();
@@ -19,7 +19,10 @@ public:
 
     std::ostream& stream() { return stream_; }
 
-private:
+    // Flushes what is left and closes the file; false when either failed.
+    bool close();
+
+  private:
     class FdBuffer;
     explicit OutputFile(int fd);
 

@@ -21,12 +21,12 @@ const std::array<PhoneRow, kPhoneCount>& phoneRows();
 
 // The weight lookup: phone name to weight.
 class PhoneInventory {
-public:
+  public:
     void buildWeightLookup();
     // The weight of the phone named exactly so; 0 for any other text.
     std::int32_t weightOf(std::string_view phone) const;
 
-private:
+  private:
     std::map<std::string, std::int32_t, std::less<>> weights_;
 };
 

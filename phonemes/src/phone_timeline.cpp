@@ -17,10 +17,14 @@ void PhoneTimeline::addWord(const char* phones, std::int32_t start, std::uint32_
     addWord(std::string_view(phones ? phones : ""), start, duration);
 }
 
+namespace {
+
 // Times are 32-bit millisecond counts with wrap-around arithmetic, as the records expect.
-static std::int32_t offsetBy(std::int32_t start, std::uint32_t delta) {
+std::int32_t offsetBy(std::int32_t start, std::uint32_t delta) {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(start) + delta);
 }
+
+}  // namespace
 
 void PhoneTimeline::addWord(std::string_view phones, std::int32_t start, std::uint32_t duration) {
     std::vector<std::string> pieces = splitString(phones, ' ');

@@ -21,7 +21,7 @@ std::vector<std::string> splitString(std::string_view text, char separator);
 
 // The timed phones of the file being processed and the end of its latest result.
 class PhoneTimeline {
-public:
+  public:
     explicit PhoneTimeline(const PhoneInventory& inventory) : inventory_(inventory) {}
 
     // Appends one entry per phone of a word, its duration spread by the phone weights, then
@@ -34,7 +34,7 @@ public:
     std::vector<PhoneEntry> entries;
     std::uint32_t endTime = 0;  // 0: no result timed for this file
 
-private:
+  private:
     const PhoneInventory& inventory_;
 };
 

@@ -7,11 +7,14 @@
 namespace phonemes {
 namespace fs = std::filesystem;
 
-bool isPathSeparator(char c) { return c == '/' || c == '\\'; }
+namespace {
 
-static std::size_t lastSeparator(std::string_view path) {
+// Both '/' and '\' end a directory part.
+std::size_t lastSeparator(std::string_view path) {
     return path.find_last_of("/\\");
 }
+
+}  // namespace
 
 std::string baseNameOf(std::string_view path) {
     std::size_t separator = lastSeparator(path);
@@ -20,7 +23,9 @@ std::string baseNameOf(std::string_view path) {
 
 namespace {
 
-bool isUtf8Continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+bool isUtf8Continuation(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
 
 // Length in bytes of the character that starts name[i]: '?' stands for one character, not one
 // byte, so names in UTF-8 match as their users read them.
@@ -41,7 +46,8 @@ fs::path absoluteDirectoryOf(std::string_view pattern) {
         std::replace(directory.begin(), directory.end(), '\\', '/');
     }
     std::error_code error;
-    fs::path absolute = fs::absolute(directory.empty() ? fs::path(".") : fs::path(directory), error);
+    fs::path absolute =
+        fs::absolute(directory.empty() ? fs::path(".") : fs::path(directory), error);
     return absolute.lexically_normal();
 }
 

@@ -7,10 +7,7 @@
 // What depends on the operating system: path separators and directory search.
 namespace phonemes {
 
-// True for both '/' and '\': either ends a directory part.
-bool isPathSeparator(char c);
-
-// The part of a path after its last separator; the whole path when it has none.
+// The part of a path after its last separator ('/' or '\'); the whole path when it has none.
 std::string baseNameOf(std::string_view path);
 
 // Expands one file pattern into full paths. '*' and '?' are wildcards in the pattern's last

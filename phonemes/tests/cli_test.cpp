@@ -43,7 +43,7 @@ const std::string kListing =
     "\n";
 
 class Cli : public ::testing::Test {
-protected:
+  protected:
     ProgramResult run(const std::vector<std::string>& arguments) {
         return phonemes::testing::runProgram(PHONEMES_PROGRAM, arguments, dir.path());
     }

@@ -14,8 +14,9 @@ struct GrammarCase {
     ExtractorOptions expected;
 };
 
-void PrintTo(const GrammarCase& c, std::ostream* os) { *os << c.name; }
-
+void PrintTo(const GrammarCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 ExtractorOptions with(void (*change)(ExtractorOptions&)) {
     ExtractorOptions options;
@@ -45,35 +46,42 @@ INSTANTIATE_TEST_SUITE_P(
     Arguments, CommandLineGrammar,
     ::testing::Values(
         GrammarCase{"Defaults", {}, ExtractorOptions{}},
-        GrammarCase{"AllFlags",
-                    {"-p", "-q", "-t", "-u", "-x"},
-                    with([](ExtractorOptions& o) {
+        GrammarCase{"AllFlags", {"-p", "-q", "-t", "-u", "-x"}, with([](ExtractorOptions& o) {
                         o.showPronunciations = o.quiet = o.showTranscription = true;
                         o.showHypothesis = o.xmlFormat = true;
                     })},
-        GrammarCase{"ConsumedOptionWordIsAValue", {"-o", "-x"},
-                    with([](ExtractorOptions& o) { o.outputFile = "-x"; })},
-        GrammarCase{"LaterValueReplacesEarlier", {"-o", "a.txt", "-h", "h1", "-o", "b.txt"},
+        GrammarCase{"ConsumedOptionWordIsAValue", {"-o", "-x"}, with([](ExtractorOptions& o) {
+                        o.outputFile = "-x";
+                    })},
+        GrammarCase{"LaterValueReplacesEarlier",
+                    {"-o", "a.txt", "-h", "h1", "-o", "b.txt"},
                     with([](ExtractorOptions& o) {
                         o.outputFile = "b.txt";
                         o.hintsFile = "h1";
                     })},
-        GrammarCase{"HintsAsLastArgumentClearsEarlierName", {"-h", "hints.txt", "-h"},
-                    ExtractorOptions{}},
-        GrammarCase{"OutputAsLastArgumentIsEmpty", {"-o"},
-                    with([](ExtractorOptions& o) { o.outputFile = ""; })},
-        GrammarCase{"DurationAsLastArgumentIsZero", {"-m"},
-                    with([](ExtractorOptions& o) { o.minPhonemeDuration = 0; })},
-        GrammarCase{"DurationWithUnit", {"-m", "25ms"},
-                    with([](ExtractorOptions& o) { o.minPhonemeDuration = 25; })},
-        GrammarCase{"DurationNotANumber", {"-m", "abc"},
-                    with([](ExtractorOptions& o) { o.minPhonemeDuration = 0; })},
-        GrammarCase{"NegativeDurationKept", {"-m", "-5"},
-                    with([](ExtractorOptions& o) { o.minPhonemeDuration = -5; })},
+        GrammarCase{
+            "HintsAsLastArgumentClearsEarlierName", {"-h", "hints.txt", "-h"}, ExtractorOptions{}},
+        GrammarCase{"OutputAsLastArgumentIsEmpty", {"-o"}, with([](ExtractorOptions& o) {
+                        o.outputFile = "";
+                    })},
+        GrammarCase{"DurationAsLastArgumentIsZero", {"-m"}, with([](ExtractorOptions& o) {
+                        o.minPhonemeDuration = 0;
+                    })},
+        GrammarCase{"DurationWithUnit", {"-m", "25ms"}, with([](ExtractorOptions& o) {
+                        o.minPhonemeDuration = 25;
+                    })},
+        GrammarCase{"DurationNotANumber", {"-m", "abc"}, with([](ExtractorOptions& o) {
+                        o.minPhonemeDuration = 0;
+                    })},
+        GrammarCase{"NegativeDurationKept", {"-m", "-5"}, with([](ExtractorOptions& o) {
+                        o.minPhonemeDuration = -5;
+                    })},
         GrammarCase{"OptionWordsAreCaseSensitiveAndWhole",
-                    {"-P", "-hx", "--x", "-help", "-Q"}, ExtractorOptions{}},
-        GrammarCase{"RepeatedFlagStaysSet", {"-x", "-x"},
-                    with([](ExtractorOptions& o) { o.xmlFormat = true; })}),
+                    {"-P", "-hx", "--x", "-help", "-Q"},
+                    ExtractorOptions{}},
+        GrammarCase{"RepeatedFlagStaysSet", {"-x", "-x"}, with([](ExtractorOptions& o) {
+                        o.xmlFormat = true;
+                    })}),
     [](const ::testing::TestParamInfo<GrammarCase>& info) { return info.param.name; });
 
 TEST(ParseDuration, ConvertsLikeAtoiAndSaturates) {

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <sys/stat.h>
+#include <sstream>
 
 #include "console.h"
 #include "test_support.h"
@@ -61,8 +61,8 @@ TEST(HintTable, ReadsEntriesAsWritten) {
 }
 
 TEST(HintTable, LineEndsOfBothKindsGiveTheSameTable) {
-    for (const char* bytes : {"a.wav:one\r\nb.wav:two\r\n", "a.wav:one\nb.wav:two\n",
-                              "a.wav:one\nb.wav:two"}) {
+    for (const char* bytes :
+         {"a.wav:one\r\nb.wav:two\r\n", "a.wav:one\nb.wav:two\n", "a.wav:one\nb.wav:two"}) {
         HintTable table = tableFrom(bytes);
         EXPECT_EQ(table.findHint("a.wav"), "one");
         EXPECT_EQ(table.findHint("b.wav"), "two");
@@ -78,7 +78,7 @@ TEST(HintTable, LongLinesAreReadWhole) {
 }
 
 class LoadHints : public ::testing::Test {
-protected:
+  protected:
     std::string load(const std::string& path) {
         Console console(out, err);
         table.loadHints(path, console);
@@ -95,7 +95,9 @@ TEST_F(LoadHints, ReadsAFile) {
     EXPECT_EQ(table.findHint("a.wav"), "hello world");
 }
 
-TEST_F(LoadHints, EmptyNameReadsNothingQuietly) { EXPECT_EQ(load(""), ""); }
+TEST_F(LoadHints, EmptyNameReadsNothingQuietly) {
+    EXPECT_EQ(load(""), "");
+}
 
 TEST_F(LoadHints, UnopenablePathsAreReported) {
     dir.write("locked.txt", "a.wav:x\n");
@@ -114,15 +116,15 @@ TEST_F(LoadHints, UnopenablePathsAreReported) {
 
 // A stream that yields some lines and then fails, as a disk read error would.
 class FailingAfter : public std::streambuf {
-public:
+  public:
     explicit FailingAfter(std::string bytes) : bytes_(std::move(bytes)) {
         setg(bytes_.data(), bytes_.data(), bytes_.data() + bytes_.size());
     }
 
-protected:
+  protected:
     int_type underflow() override { throw std::ios_base::failure("read error"); }
 
-private:
+  private:
     std::string bytes_;
 };
 

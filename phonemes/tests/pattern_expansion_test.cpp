@@ -10,7 +10,7 @@ namespace fs = std::filesystem;
 using testing::TempDir;
 
 class PatternExpansion : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         for (const char* name : {"b.wav", "a.wav", "A.wav", "c.txt", ".hidden.wav", "[ab].wav",
                                  "\xc3\xbc.wav" /* ü */, "with space.wav"}) {
@@ -29,10 +29,9 @@ protected:
 };
 
 TEST_F(PatternExpansion, MatchesAreSortedByteWiseAndIncludeDirectories) {
-    EXPECT_EQ(expand("*.wav"),
-              (std::vector<std::string>{full("A.wav"), full("[ab].wav"), full("a.wav"),
-                                        full("b.wav"), full("sub.wav"), full("with space.wav"),
-                                        full("\xc3\xbc.wav")}));
+    EXPECT_EQ(expand("*.wav"), (std::vector<std::string>{
+                                   full("A.wav"), full("[ab].wav"), full("a.wav"), full("b.wav"),
+                                   full("sub.wav"), full("with space.wav"), full("\xc3\xbc.wav")}));
 }
 
 TEST_F(PatternExpansion, QuestionMarkStandsForOneCharacter) {
@@ -84,8 +83,8 @@ TEST_F(PatternExpansion, CommandLineKeepsDuplicatesInArgumentOrder) {
         parseCommandLine({full("b.wav"), "-x", full("?.wav"), full("nothing*"), full("b.wav")});
     EXPECT_TRUE(parsed.options.xmlFormat);
     EXPECT_EQ(parsed.inputFiles,
-              (std::vector<std::string>{full("b.wav"), full("A.wav"), full("a.wav"),
-                                        full("b.wav"), full("\xc3\xbc.wav"), full("b.wav")}));
+              (std::vector<std::string>{full("b.wav"), full("A.wav"), full("a.wav"), full("b.wav"),
+                                        full("\xc3\xbc.wav"), full("b.wav")}));
 }
 
 TEST(Wildcard, MatchesStarsAndQuestionMarks) {
@@ -94,14 +93,21 @@ TEST(Wildcard, MatchesStarsAndQuestionMarks) {
         const char* name;
         bool matches;
     } cases[] = {
-        {"*", "", true},         {"*", "abc", true},         {"a*c", "abbbc", true},
-        {"a*c", "abcd", false},  {"*.wav", "x.wav.wav", true}, {"?", "", false},
-        {"??", "\xc3\xbc", false}, {"a?c", "abc", true},     {"*a*a", "banana", true},
-        {"abc", "ABC", false},   {"", "", true},             {"", "a", false},
+        {"*", "", true},
+        {"*", "abc", true},
+        {"a*c", "abbbc", true},
+        {"a*c", "abcd", false},
+        {"*.wav", "x.wav.wav", true},
+        {"?", "", false},
+        {"??", "\xc3\xbc", false},
+        {"a?c", "abc", true},
+        {"*a*a", "banana", true},
+        {"abc", "ABC", false},
+        {"", "", true},
+        {"", "a", false},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(matchesWildcard(c.pattern, c.name), c.matches)
-            << c.pattern << " vs " << c.name;
+        EXPECT_EQ(matchesWildcard(c.pattern, c.name), c.matches) << c.pattern << " vs " << c.name;
     }
 }
 

@@ -13,8 +13,8 @@ TEST(PhoneInventory, WeighsPhonesByExactName) {
     const struct {
         const char* phone;
         std::int32_t weight;
-    } cases[] = {{"aa", 3}, {"ng", 2}, {"zh", 1}, {"h", 1},  {"ax", 2}, {"AA", 0},
-                 {"aa ", 0}, {"", 0},  {"_", 0},  {"hh", 0}, {"a", 0}};
+    } cases[] = {{"aa", 3},  {"ng", 2}, {"zh", 1}, {"h", 1},  {"ax", 2}, {"AA", 0},
+                 {"aa ", 0}, {"", 0},   {"_", 0},  {"hh", 0}, {"a", 0}};
     for (const auto& c : cases) {
         EXPECT_EQ(inventory.weightOf(c.phone), c.weight) << "'" << c.phone << "'";
     }

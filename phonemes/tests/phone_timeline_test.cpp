@@ -31,11 +31,12 @@ struct WordCase {
     Entries expected;
 };
 
-void PrintTo(const WordCase& c, std::ostream* os) { *os << c.name; }
-
+void PrintTo(const WordCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class AddWord : public ::testing::TestWithParam<WordCase> {
-protected:
+  protected:
     AddWord() { inventory.buildWeightLookup(); }
     PhoneInventory inventory;
 };
@@ -54,17 +55,32 @@ TEST_P(AddWord, SpreadsTheDurationByWeight) {
 INSTANTIATE_TEST_SUITE_P(
     Words, AddWord,
     ::testing::Values(
-        WordCase{"Worked", "h eh l ow", 100, 350,
+        WordCase{"Worked",
+                 "h eh l ow",
+                 100,
+                 350,
                  {{"h", 100}, {"eh", 150}, {"l", 250}, {"ow", 300}, {"_", 450}}},
         WordCase{"TruncatedNotCarried", "d ow", 0, 10, {{"d", 0}, {"ow", 2}, {"_", 10}}},
-        WordCase{"TrailingSpaceGivesEmptyPieceAtTheEnd", "d ow ", 0, 10,
+        WordCase{"TrailingSpaceGivesEmptyPieceAtTheEnd",
+                 "d ow ",
+                 0,
+                 10,
                  {{"d", 0}, {"ow", 2}, {"", 10}, {"_", 10}}},
-        WordCase{"UnknownPieceTakesTheNextStart", "d XX ow", 0, 10,
+        WordCase{"UnknownPieceTakesTheNextStart",
+                 "d XX ow",
+                 0,
+                 10,
                  {{"d", 0}, {"XX", 2}, {"ow", 2}, {"_", 10}}},
         WordCase{"ZeroDuration", "h eh", 70, 0, {{"h", 70}, {"eh", 70}, {"_", 70}}},
         WordCase{"SinglePhone", "s", 5, 40, {{"s", 5}, {"_", 45}}},
         WordCase{"EmptyPhoneString", "", 30, 20, {{"", 30}, {"_", 50}}},
         WordCase{"AbsentPhoneString", nullptr, 30, 20, {{"", 30}, {"_", 50}}},
+        // The weighted product wraps at 32 bits like every other time computation.
+        WordCase{"ProductWrapsAt32Bits",
+                 "aa aa",
+                 0,
+                 0x80000000u,
+                 {{"aa", 0}, {"aa", 357913941}, {"_", INT32_MIN}}},
         WordCase{"OnlyUnknownPieces", "X Y", 30, 20, {{"X", 30}, {"Y", 30}, {"_", 50}}}),
     [](const ::testing::TestParamInfo<WordCase>& info) { return info.param.name; });
 

@@ -20,11 +20,12 @@ struct RecordCase {
     const char* tagged;
 };
 
-void PrintTo(const RecordCase& c, std::ostream* os) { *os << c.name; }
-
+void PrintTo(const RecordCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class WriteRecord : public ::testing::TestWithParam<RecordCase> {
-protected:
+  protected:
     WriteRecord() { inventory.buildWeightLookup(); }
 
     std::string write(bool xml) {
@@ -43,8 +44,12 @@ protected:
     PhoneInventory inventory;
 };
 
-TEST_P(WriteRecord, PlainForm) { EXPECT_EQ(write(false), GetParam().plain); }
-TEST_P(WriteRecord, TaggedForm) { EXPECT_EQ(write(true), GetParam().tagged); }
+TEST_P(WriteRecord, PlainForm) {
+    EXPECT_EQ(write(false), GetParam().plain);
+}
+TEST_P(WriteRecord, TaggedForm) {
+    EXPECT_EQ(write(true), GetParam().tagged);
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Records, WriteRecord,
@@ -57,27 +62,41 @@ INSTANTIATE_TEST_SUITE_P(
                    "[a.wav]\t500\r\neh\t150\r\now\t300\r\n_\t450\r\n\r\n",
                    "[a.wav]\t500\r\n<Phonemes>150:250:eh,300:450:ow,450:500:_</Phonemes>\r\n"
                    "\r\n"},
-        RecordCase{"ZeroMinimumKeepsZeroDurations", {{"d", 0}, {"XX", 2}, {"ow", 2}, {"_", 10}},
-                   10, 0, "[a.wav]\t10\r\nd\t0\r\nXX\t2\r\now\t2\r\n_\t10\r\n\r\n",
+        RecordCase{"ZeroMinimumKeepsZeroDurations",
+                   {{"d", 0}, {"XX", 2}, {"ow", 2}, {"_", 10}},
+                   10,
+                   0,
+                   "[a.wav]\t10\r\nd\t0\r\nXX\t2\r\now\t2\r\n_\t10\r\n\r\n",
                    "[a.wav]\t10\r\n<Phonemes>0:2:d,2:2:XX,2:10:ow,10:10:_</Phonemes>\r\n\r\n"},
         RecordCase{"DefaultMinimumDropsZeroDurations",
-                   {{"d", 0}, {"XX", 20}, {"ow", 20}, {"_", 40}}, 40, 10,
+                   {{"d", 0}, {"XX", 20}, {"ow", 20}, {"_", 40}},
+                   40,
+                   10,
                    "[a.wav]\t40\r\nd\t0\r\now\t20\r\n_\t40\r\n\r\n",
                    "[a.wav]\t40\r\n<Phonemes>0:20:d,20:40:ow,40:40:_</Phonemes>\r\n\r\n"},
-        RecordCase{"EarlierSuccessorIsAlwaysKept", {{"s", 500}, {"_", 505}, {"t", 200}, {"_", 300}},
-                   300, 10, "[a.wav]\t300\r\n_\t505\r\nt\t200\r\n_\t300\r\n\r\n",
+        RecordCase{"EarlierSuccessorIsAlwaysKept",
+                   {{"s", 500}, {"_", 505}, {"t", 200}, {"_", 300}},
+                   300,
+                   10,
+                   "[a.wav]\t300\r\n_\t505\r\nt\t200\r\n_\t300\r\n\r\n",
                    "[a.wav]\t300\r\n<Phonemes>505:200:_,200:300:t,300:300:_</Phonemes>\r\n\r\n"},
         RecordCase{"NegativeMinimumKeepsOnlyTheLast", kHello, 500, -1,
                    "[a.wav]\t500\r\n_\t450\r\n\r\n",
                    "[a.wav]\t500\r\n<Phonemes>450:500:_</Phonemes>\r\n\r\n"},
         RecordCase{"NothingRecognisedIgnoresEntries", kHello, 0, 10, "[a.wav]\t0\r\n\r\n",
                    "[a.wav]\t0\r\n\r\n"},
-        RecordCase{"TimedButNoEntries", {}, 800, 10, "[a.wav]\t800\r\n\r\n",
-                   "[a.wav]\t800\r\n\r\n"},
-        RecordCase{"SingleEntryEndsAtEndTimeEvenBeforeItsStart", {{"_", 450}}, 400, 10,
+        RecordCase{
+            "TimedButNoEntries", {}, 800, 10, "[a.wav]\t800\r\n\r\n", "[a.wav]\t800\r\n\r\n"},
+        RecordCase{"SingleEntryEndsAtEndTimeEvenBeforeItsStart",
+                   {{"_", 450}},
+                   400,
+                   10,
                    "[a.wav]\t400\r\n_\t450\r\n\r\n",
                    "[a.wav]\t400\r\n<Phonemes>450:400:_</Phonemes>\r\n\r\n"},
-        RecordCase{"NegativeStartsAreSigned", {{"s", -20}, {"_", 0}}, 3000000000u, 10,
+        RecordCase{"NegativeStartsAreSigned",
+                   {{"s", -20}, {"_", 0}},
+                   3000000000u,
+                   10,
                    "[a.wav]\t-1294967296\r\ns\t-20\r\n_\t0\r\n\r\n",
                    "[a.wav]\t-1294967296\r\n<Phonemes>-20:0:s,0:-1294967296:_</Phonemes>\r\n"
                    "\r\n"}),
@@ -93,7 +112,7 @@ TEST(WriteRecordName, IsWrittenAsHeld) {
 
 // A stream buffer that refuses every byte, as a full disk does.
 class RefusingBuffer : public std::streambuf {
-protected:
+  protected:
     int_type overflow(int_type) override { return traits_type::eof(); }
     int sync() override { return -1; }
 };

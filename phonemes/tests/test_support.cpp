@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -52,8 +53,10 @@ ProgramResult runProgram(const std::string& program, const std::vector<std::stri
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
     posix_spawn_file_actions_addchdir_np(&actions, workingDirectory.c_str());
 
     std::vector<std::string> argvStorage{program};
@@ -71,7 +74,11 @@ ProgramResult runProgram(const std::string& program, const std::vector<std::stri
         throw std::runtime_error("cannot start " + program);
     }
     int waitStatus = 0;
-    ::waitpid(pid, &waitStatus, 0);
+    while (::waitpid(pid, &waitStatus, 0) < 0) {
+        if (errno != EINTR) {
+            throw std::runtime_error("cannot wait for " + program);
+        }
+    }
 
     ProgramResult result;
     result.status = WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : -1;
