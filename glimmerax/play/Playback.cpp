@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
-#include <optional>
 #include <stdexcept>
 #include <thread>
 
@@ -115,7 +114,9 @@ PlaybackSummary playThroughPlugin(const SoundSystemPlugin& plugin, PcmSource& so
     std::size_t nextPause = 0;
     bool paused = false;
     SteadyClock::time_point pauseEnds;
-    std::optional<SteadyClock::time_point> drainEnds;
+    // When the last audio has left the ring buffer, playing goes on until then.
+    bool draining = false;
+    SteadyClock::time_point drainEnds{};
     auto frameStart = SteadyClock::now();
 
     while (true) {
@@ -134,7 +135,7 @@ PlaybackSummary playThroughPlugin(const SoundSystemPlugin& plugin, PcmSource& so
             pauseEnds = now + seconds(settings.pauses[nextPause].lengthSeconds);
             ++nextPause;
             ++summary.pausesTaken;
-            drainEnds.reset();
+            draining = false;
             observer.pauseChanged(true, clockMs);
         } else if (paused && now >= pauseEnds) {
             // Reported as the pause leaves it: what the video has been held at.
@@ -162,9 +163,10 @@ PlaybackSummary playThroughPlugin(const SoundSystemPlugin& plugin, PcmSource& so
         }
         if (!paused) {
             if (decoder.finished() && held == 0) {
-                if (!drainEnds) {
+                if (!draining) {
+                    draining = true;
                     drainEnds = now + drainTime;
-                } else if (now >= *drainEnds) {
+                } else if (now >= drainEnds) {
                     break;
                 }
             }
