@@ -17,8 +17,9 @@ namespace {
 constexpr std::size_t kReadBlockSamples = kModelSampleRate / 10;
 // Partial results are looked at after every 300 ms of audio.
 constexpr std::uint64_t kHypothesisIntervalSamples = 3 * kModelSampleRate / 10;
-// The opening of a phrase that sets its normalisation: long enough for a steady average, short
-// enough to hold back in memory.
+// The opening of a file that sets the normalisation for its alignment: long enough for a
+// steady average, short enough to hold back in memory. (Dictation adapts the normalisation as
+// it goes instead: measuring each phrase first makes its search markedly slower.)
 constexpr std::size_t kOpeningSamples = 5 * kModelSampleRate;
 
 // "read(2)" is the dictionary's second pronunciation of "read".
@@ -141,15 +142,19 @@ class HypothesisReporter {
     std::string last_;
 };
 
-// One phrase through the decoder. Its opening seconds are held back until they can set the
-// phrase's normalisation, then everything is decoded in blocks with partial results between
-// them, until a stop is requested. A phrase left open by an early return is ended, so the
-// decoder is ready for the next.
+// One phrase through the decoder, decoded in blocks with partial results between them until a
+// stop is requested. Its first `openingSamples` may be held back until they can set the
+// phrase's normalisation. A phrase left open by an early return is ended, so the decoder is
+// ready for the next.
 class PhraseDecoder {
   public:
     PhraseDecoder(SpeechModel& model, RecognitionListener& listener,
-                  HypothesisReporter::ShownText shownText, std::stop_token stop)
-        : model_(model), hypotheses_(listener, std::move(shownText)), stop_(std::move(stop)) {}
+                  HypothesisReporter::ShownText shownText, std::size_t openingSamples,
+                  std::stop_token stop)
+        : model_(model),
+          hypotheses_(listener, std::move(shownText)),
+          openingSamples_(openingSamples),
+          stop_(std::move(stop)) {}
     ~PhraseDecoder() {
         if (started_) {
             model_.endPhrase();
@@ -162,6 +167,9 @@ class PhraseDecoder {
         opening_.clear();
         hypotheses_.reset();
         open_ = true;
+        if (openingSamples_ == 0) {
+            flush();
+        }
     }
     void feed(std::span<const std::int16_t> samples) {
         if (!open_) {
@@ -172,7 +180,7 @@ class PhraseDecoder {
             return;
         }
         opening_.insert(opening_.end(), samples.begin(), samples.end());
-        if (opening_.size() >= kOpeningSamples) {
+        if (opening_.size() >= openingSamples_) {
             flush();
         }
     }
@@ -182,7 +190,10 @@ class PhraseDecoder {
             return;
         }
         started_ = true;
-        healthy_ = model_.beginPhrase(opening_);
+        if (openingSamples_ > 0) {
+            model_.normaliseTo(opening_);
+        }
+        healthy_ = model_.beginPhrase();
         decode(opening_);
         opening_.clear();
     }
@@ -213,6 +224,7 @@ class PhraseDecoder {
 
     SpeechModel& model_;
     HypothesisReporter hypotheses_;
+    std::size_t openingSamples_;
     std::stop_token stop_;
     std::vector<std::int16_t> opening_;
     bool open_ = false;
@@ -230,7 +242,7 @@ class DictationSink : public PhraseSink {
           listener_(listener),
           stop_(stop),
           phrase_(
-              model, listener, [](const std::string& decoded) { return decoded; }, stop) {}
+              model, listener, [](const std::string& decoded) { return decoded; }, 0, stop) {}
 
     void phraseBegins(std::uint64_t startSample) override {
         startSample_ = startSample;
@@ -316,6 +328,7 @@ void Recognizer::recognizeDictation(AudioSource& source, RecognitionListener& li
         listener.onEndOfStream(0);
         return;
     }
+    model_.beginFile();
     DictationSink sink(model_, source, listener, stop);
     PhraseCutter cutter(sink);
     std::array<std::int16_t, kReadBlockSamples> block{};
@@ -346,10 +359,11 @@ void Recognizer::recognizeTranscript(AudioSource& source, std::string_view trans
             words.push_back(std::move(word));
         }
     }
+    model_.beginFile();
     PhraseDecoder phrase(
         model_, listener,
         [&words](const std::string& decoded) { return writtenPrefix(words, countWords(decoded)); },
-        stop);
+        kOpeningSamples, stop);
     if (!words.empty() && model_.useWordSequence(dictionaryWords)) {
         phrase.begin();
     }

@@ -116,7 +116,7 @@ struct SpeechModel::Decoder {
 
     ps_decoder_t* get() const { return decoder.get(); }
     std::vector<DecodedSegment> segments() const;
-    void normaliseTo(std::span<const std::int16_t> opening);
+    void setCepstralMean(const std::vector<mfcc_t>& mean);
     std::optional<std::vector<mfcc_t>> averageCepstrum(std::span<const std::int16_t> opening);
 };
 
@@ -293,18 +293,25 @@ std::optional<std::vector<mfcc_t>> SpeechModel::Decoder::averageCepstrum(
     return mean;
 }
 
-void SpeechModel::Decoder::normaliseTo(std::span<const std::int16_t> opening) {
+void SpeechModel::Decoder::setCepstralMean(const std::vector<mfcc_t>& mean) {
     feat_t* feat = ps_get_feat(get());
-    if (!feat || !feat->cmn_struct || initialCepstralMean.empty()) {
-        return;
+    if (feat && feat->cmn_struct && mean.size() == initialCepstralMean.size()) {
+        cmn_live_set(feat->cmn_struct, mean.data());
     }
-    // An opening too short to measure keeps the model's prior.
-    const std::vector<mfcc_t> mean = averageCepstrum(opening).value_or(initialCepstralMean);
-    cmn_live_set(feat->cmn_struct, mean.data());
 }
 
-bool SpeechModel::beginPhrase(std::span<const std::int16_t> opening) {
-    decoder_->normaliseTo(opening);
+void SpeechModel::beginFile() {
+    decoder_->setCepstralMean(decoder_->initialCepstralMean);
+}
+
+void SpeechModel::normaliseTo(std::span<const std::int16_t> opening) {
+    // An opening too short to measure keeps the current normalisation.
+    if (const auto mean = decoder_->averageCepstrum(opening)) {
+        decoder_->setCepstralMean(*mean);
+    }
+}
+
+bool SpeechModel::beginPhrase() {
     decoder_->ditherState = kDitherSeed;
     // A new stream per phrase restarts the frame count and the noise estimate.
     return ps_start_stream(decoder_->get()) == 0 && ps_start_utt(decoder_->get()) == 0;

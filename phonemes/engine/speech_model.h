@@ -70,11 +70,16 @@ class SpeechModel {
     // with optional silence and noise between them.
     bool useWordSequence(std::span<const std::string> words);
 
-    // Starts a phrase; its frames count from 0. `opening` is the phrase's first stretch of audio
-    // (it is not decoded here): its average spectrum becomes the normalisation the phrase is
-    // decoded with, as the acoustic model was trained on utterances normalised by their own
-    // average. So a phrase is decoded the same way whatever was decoded before it.
-    bool beginPhrase(std::span<const std::int16_t> opening);
+    // Starts a file: the normalisation of the spectrum goes back to the model's prior, so that
+    // a file is decoded the same way whatever was decoded before it. Within the file the
+    // decoder adapts it from phrase to phrase.
+    void beginFile();
+    // Sets the normalisation for the phrase about to begin from its opening stretch of audio
+    // (which is not decoded here): its average spectrum, as the acoustic model was trained on
+    // utterances normalised by their own average.
+    void normaliseTo(std::span<const std::int16_t> opening);
+    // Starts a phrase; its frames count from 0.
+    bool beginPhrase();
     // Decodes the next samples of the phrase (16 kHz, mono).
     bool process(std::span<const std::int16_t> samples);
     // The best words so far (plain words, separated by spaces); empty when none.
