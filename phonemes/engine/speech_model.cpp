@@ -7,7 +7,6 @@
 #include <sphinxbase/fsg_model.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
 #include <system_error>
 
@@ -133,9 +132,8 @@ std::vector<DecodedSegment> SpeechModel::Decoder::segments() const {
     return result;
 }
 
-SpeechModel::SpeechModel(std::vector<std::string> arguments, std::unique_ptr<Decoder> decoder,
-                         double loadSeconds)
-    : arguments_(std::move(arguments)), decoder_(std::move(decoder)), loadSeconds_(loadSeconds) {}
+SpeechModel::SpeechModel(std::vector<std::string> arguments, std::unique_ptr<Decoder> decoder)
+    : arguments_(std::move(arguments)), decoder_(std::move(decoder)) {}
 
 SpeechModel::~SpeechModel() = default;
 
@@ -147,7 +145,6 @@ SpeechModel& SpeechModel::shared() {
         return *model;
     }
 
-    const auto started = std::chrono::steady_clock::now();
     const std::filesystem::path dir = modelDirectory();
     for (const char* part : {kAcousticModel, kLanguageModel, kDictionary}) {
         std::error_code error;
@@ -182,9 +179,7 @@ SpeechModel& SpeechModel::shared() {
     // The decoder holds its own reference to the configuration.
     config.reset();
 
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    model.reset(new SpeechModel(std::move(arguments), std::move(decoder), seconds));
+    model.reset(new SpeechModel(std::move(arguments), std::move(decoder)));
     return *model;
 }
 

@@ -49,8 +49,6 @@ class SpeechModel {
 
     [[nodiscard]] std::unique_lock<std::mutex> lock() { return std::unique_lock(mutex_); }
 
-    // Seconds the first load took.
-    double loadSeconds() const { return loadSeconds_; }
     // The decoder's configuration as command-line arguments (name, value, name, value, ...),
     // so that a comparison can build an identical decoder.
     const std::vector<std::string>& arguments() const { return arguments_; }
@@ -95,14 +93,12 @@ class SpeechModel {
 
   private:
     struct Decoder;
-    SpeechModel(std::vector<std::string> arguments, std::unique_ptr<Decoder> decoder,
-                double loadSeconds);
+    SpeechModel(std::vector<std::string> arguments, std::unique_ptr<Decoder> decoder);
 
     std::mutex mutex_;
     // Declared before the decoder, whose configuration was parsed from these strings.
     std::vector<std::string> arguments_;
     std::unique_ptr<Decoder> decoder_;
-    double loadSeconds_ = 0.0;
 };
 
 }  // namespace phonemes::engine
