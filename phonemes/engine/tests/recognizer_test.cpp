@@ -229,6 +229,17 @@ TEST_F(RecognizerTest, AWordTheDictionaryLacksGetsALetterToSoundPronunciation) {
     expectWordsWhereSpoken(phrases[0].phrase, speech);
 }
 
+TEST_F(RecognizerTest, AWordWithoutAnyPronunciationIsLeftOut) {
+    speak("good morning everybody", "morning.wav");
+    // Two bytes that are no text at all: no letter-to-sound rule can pronounce them.
+    const Recording recording = transcribe("morning.wav", "Good \xFF\xFE morning, everybody!");
+    const auto phrases = recording.phrases();
+    ASSERT_EQ(phrases.size(), 1u);
+    EXPECT_EQ(phrases[0].kind, PhraseKind::kRecognition);
+    EXPECT_EQ(textsOf(phrases[0].phrase),
+              (std::vector<std::string>{"Good", "morning,", "everybody!"}));
+}
+
 TEST_F(RecognizerTest, AudioTooShortForTheTranscriptGivesAFalseRecognitionOfWhatFits) {
     speak("the little bird flew over the hill", "bird.wav");
     const Recording recording =
