@@ -6,7 +6,8 @@
 #include <cmath>
 #include <fstream>
 #include <numbers>
-#include <random>
+
+#include "test_support.h"
 
 namespace phonemes::engine {
 namespace {
@@ -22,22 +23,7 @@ double testSignal(double t) {
     return t < kToneSeconds ? kToneLevel * std::sin(2.0 * std::numbers::pi * 300.0 * t) : 0.0;
 }
 
-class TempDir {
-  public:
-    TempDir() {
-        std::random_device random;
-        path_ = fs::temp_directory_path() / ("engine_audio_" + std::to_string(random()));
-        fs::create_directories(path_);
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    fs::path operator/(const std::string& name) const { return path_ / name; }
-
-  private:
-    fs::path path_;
-};
+using phonemes::testing::TempDir;
 
 // Writes the test signal with libsndfile; `channelGain` scales it per channel.
 void writeSignal(const fs::path& path, int format, int rate, std::vector<double> channelGain,

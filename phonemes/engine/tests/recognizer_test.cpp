@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
-#include <random>
 #include <thread>
 #include <variant>
 
@@ -11,6 +10,7 @@
 #include "engine/pronunciation.h"
 #include "engine/speech_model.h"
 #include "speech_synth.h"
+#include "test_support.h"
 
 // Recognition of speech made by espeak-ng in the test, checked against the synthesiser's own
 // word times. The model is loaded once per test process.
@@ -23,22 +23,7 @@ using testing::SynthesizedSpeech;
 // How far a recognised word start may lie from the synthesiser's word event.
 constexpr int kWordToleranceMs = 50;
 
-class TempDir {
-  public:
-    TempDir() {
-        std::random_device random;
-        path_ = fs::temp_directory_path() / ("engine_recognizer_" + std::to_string(random()));
-        fs::create_directories(path_);
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    fs::path operator/(const std::string& name) const { return path_ / name; }
-
-  private:
-    fs::path path_;
-};
+using phonemes::testing::TempDir;
 
 struct Hypothesis {
     std::string text;
