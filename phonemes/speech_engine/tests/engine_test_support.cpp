@@ -1,9 +1,5 @@
 #include "engine_test_support.h"
 
-#include <soxr.h>
-
-#include <stdexcept>
-
 #include "speech_engine.h"
 #include "speech_registry.h"
 
@@ -22,29 +18,6 @@ void EngineTest::TearDown() {
 
 namespace {
 
-// The same samples at another rate. Without dither, so that a file written twice is the same
-// file: the recogniser's alignment moves with even the faintest noise.
-std::vector<std::int16_t> resampleWithoutDither(const std::vector<std::int16_t>& samples,
-                                                int fromRate, int toRate) {
-    if (fromRate == toRate || samples.empty()) {
-        return samples;
-    }
-    std::vector<std::int16_t> out(
-        samples.size() * static_cast<std::size_t>(toRate) / static_cast<std::size_t>(fromRate) + 1);
-    soxr_io_spec_t io = soxr_io_spec(SOXR_INT16_I, SOXR_INT16_I);
-    io.flags |= SOXR_NO_DITHER;
-    const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
-    std::size_t produced = 0;
-    const soxr_error_t error =
-        soxr_oneshot(fromRate, toRate, 1, samples.data(), samples.size(), nullptr, out.data(),
-                     out.size(), &produced, &io, &quality, nullptr);
-    if (error) {
-        throw std::runtime_error(std::string("resampling failed: ") + error);
-    }
-    out.resize(produced);
-    return out;
-}
-
 std::vector<std::int16_t> withSilence(const SynthesizedSpeech& speech, int leadInMs, int trailMs) {
     std::vector<std::int16_t> samples = engine::testing::silence(speech.sampleRate, leadInMs);
     samples.insert(samples.end(), speech.samples.begin(), speech.samples.end());
@@ -59,7 +32,7 @@ void writeSpeech(const std::filesystem::path& file, const SynthesizedSpeech& spe
                  const WavLayout& layout, int leadInMs, int trailMs) {
     // Resampled here, so that the writer gets samples at the layout's rate and keeps them.
     engine::testing::writeAudio(file,
-                                resampleWithoutDither(withSilence(speech, leadInMs, trailMs),
+                                engine::testing::resample(withSilence(speech, leadInMs, trailMs),
                                                       speech.sampleRate, layout.sampleRate),
                                 layout.sampleRate, layout);
 }

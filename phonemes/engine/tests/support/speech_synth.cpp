@@ -119,13 +119,16 @@ SynthesizedSpeech synthesize(std::string_view text, int wordsPerMinute) {
 
 std::vector<std::int16_t> resample(const std::vector<std::int16_t>& samples, int fromRate,
                                    int toRate) {
-    if (fromRate == toRate) {
+    if (fromRate == toRate || samples.empty()) {
         return samples;
     }
     std::vector<std::int16_t> out(
         samples.size() * static_cast<std::size_t>(toRate) / static_cast<std::size_t>(fromRate) + 1);
     std::size_t produced = 0;
-    const soxr_io_spec_t io = soxr_io_spec(SOXR_INT16_I, SOXR_INT16_I);
+    // Without dither, so that a file written twice is the same file: the recogniser's alignment
+    // moves with even the faintest noise.
+    soxr_io_spec_t io = soxr_io_spec(SOXR_INT16_I, SOXR_INT16_I);
+    io.flags |= SOXR_NO_DITHER;
     const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
     const soxr_error_t error =
         soxr_oneshot(fromRate, toRate, 1, samples.data(), samples.size(), nullptr, out.data(),

@@ -35,7 +35,7 @@ struct SynthesizedSpeech {
 // espeak-ng cannot speak.
 SynthesizedSpeech synthesize(std::string_view text, int wordsPerMinute = 160);
 
-// The samples at another rate (soxr, high quality).
+// The samples at another rate (soxr, high quality, without dither so that results repeat).
 std::vector<std::int16_t> resample(const std::vector<std::int16_t>& samples, int fromRate,
                                    int toRate);
 
