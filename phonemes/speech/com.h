@@ -139,6 +139,17 @@ class ComObject : public Interfaces... {
     std::atomic<ULONG> references_{1};
 };
 
+// The checks a class factory makes before it creates anything: a place for the result, which is
+// emptied, and no outer object, since none of our objects can be aggregated. S_OK when creation
+// may go on.
+inline HRESULT checkFactoryArguments(IUnknown* outer, void** result) {
+    if (result == nullptr) {
+        return E_POINTER;
+    }
+    *result = nullptr;
+    return outer == nullptr ? S_OK : CLASS_E_NOAGGREGATION;
+}
+
 // Creates an object with one reference and hands out the interface asked for: the usual body
 // of a class factory.
 template <class Object, class... Arguments>

@@ -68,12 +68,8 @@ class InprocRecognizer final : public ComObject<ISpRecognizer> {
 
 HRESULT createInprocRecognizer(IUnknown* outer, std::uint32_t /*classContext*/, REFIID iid,
                                void** object) {
-    if (object == nullptr) {
-        return E_POINTER;
-    }
-    *object = nullptr;
-    if (outer != nullptr) {
-        return CLASS_E_NOAGGREGATION;
+    if (const HRESULT status = checkFactoryArguments(outer, object); status != S_OK) {
+        return status;
     }
     try {
         return createComObject<InprocRecognizer>(iid, object, engine::SpeechModel::shared());

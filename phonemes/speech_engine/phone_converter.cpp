@@ -39,12 +39,8 @@ class PhoneConverter final : public ComObject<ISpPhoneConverter> {
 
 HRESULT createEnginePhoneConverter(IUnknown* outer, std::uint32_t /*classContext*/, REFIID iid,
                                    void** object) {
-    if (object == nullptr) {
-        return E_POINTER;
-    }
-    *object = nullptr;
-    if (outer != nullptr) {
-        return CLASS_E_NOAGGREGATION;
+    if (const HRESULT status = checkFactoryArguments(outer, object); status != S_OK) {
+        return status;
     }
     return createComObject<PhoneConverter>(iid, object);
 }
