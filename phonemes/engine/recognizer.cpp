@@ -319,7 +319,8 @@ std::string writtenPrefix(const std::vector<TranscriptWord>& words, std::size_t 
 
 }  // namespace
 
-Recognizer::Recognizer(SpeechModel& model) : model_(model) {}
+Recognizer::Recognizer(SpeechModel& model, RecognizerOptions options)
+    : model_(model), options_(options) {}
 
 void Recognizer::recognizeDictation(AudioSource& source, RecognitionListener& listener,
                                     std::stop_token stop) {

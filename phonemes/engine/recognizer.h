@@ -16,6 +16,17 @@ class SpeechModel;
 // Times of results are given in 100-ns units, as speech results count them.
 inline constexpr std::uint64_t kHundredNsPerModelSample = 10'000'000 / kModelSampleRate;
 
+// Where one phone of a recognised word lies, as the phone pass placed it against the audio.
+struct PhoneSpan {
+    // In samples of the 16 kHz model stream from the start of the file.
+    std::uint64_t startSample = 0;
+    std::uint64_t sampleCount = 0;
+    // The same in bytes of the source stream's format: from the phrase's first byte to the
+    // phone's first byte, and the phone's length.
+    std::uint64_t streamOffset = 0;
+    std::uint64_t streamSize = 0;
+};
+
 struct RecognizedWord {
     // The plain word for dictation ("read", also when recognised as its alternate "read(2)");
     // for a transcript, the word as the transcript writes it ("Hello,").
@@ -29,6 +40,10 @@ struct RecognizedWord {
     // phrase's first byte to the word's first byte, and the word's length.
     std::uint64_t streamOffset = 0;
     std::uint64_t streamSize = 0;
+    // One span per entry of phones, in the same order, when phone times were asked for and the
+    // phone pass succeeded for the phrase; empty otherwise (the phones are then to be spread
+    // over the word by their weights).
+    std::vector<PhoneSpan> phoneSpans;
 };
 
 struct RecognizedPhrase {
@@ -67,9 +82,15 @@ class RecognitionListener {
 // Recognises one audio source at a time with the process's shared model. Every call ends with
 // onEndOfStream, unless it was stopped: then it returns early without it. Files are recognised
 // one after another: a second caller waits until the first has finished.
+// How a Recognizer times the phones of the words it finds.
+struct RecognizerOptions {
+    // Align every recognised word's phones against the audio (RecognizedWord::phoneSpans).
+    bool alignPhones = false;
+};
+
 class Recognizer {
   public:
-    explicit Recognizer(SpeechModel& model);
+    explicit Recognizer(SpeechModel& model, RecognizerOptions options = {});
 
     // Free dictation over the whole source with the language model, cut into phrases at pauses.
     // A phrase in which no word is recognised is a false recognition; a silent or empty source
@@ -88,6 +109,7 @@ class Recognizer {
 
   private:
     SpeechModel& model_;
+    RecognizerOptions options_;
 };
 
 }  // namespace phonemes::engine
