@@ -69,8 +69,11 @@ std::unique_ptr<OutputFile> OutputFile::open(const std::string& path) {
         return nullptr;
     }
     // Take the lock before emptying the file, so that another run's records stay untouched.
+    // A character device (/dev/null, a terminal) holds no records to protect, and any number of
+    // runs may write to it at once.
     struct stat info {};
-    bool usable = ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &info) == 0 &&
+    bool usable = ::fstat(fd, &info) == 0 &&
+                  (S_ISCHR(info.st_mode) || ::flock(fd, LOCK_EX | LOCK_NB) == 0) &&
                   (!S_ISREG(info.st_mode) || ::ftruncate(fd, 0) == 0);
     if (!usable) {
         ::close(fd);

@@ -58,6 +58,15 @@ TEST(OutputFile, LockedByAnotherHolderIsLeftUntouched) {
     EXPECT_NE(OutputFile::open(path.string()), nullptr);
 }
 
+TEST(OutputFile, ADeviceIsNotLockedAgainstOtherRuns) {
+    for (const char* device : {"/dev/null", "/dev/full"}) {
+        auto first = OutputFile::open(device);
+        auto second = OutputFile::open(device);
+        EXPECT_NE(first, nullptr) << device;
+        EXPECT_NE(second, nullptr) << device;
+    }
+}
+
 TEST(OutputFile, FullDeviceFailsTheRecord) {
     auto file = OutputFile::open("/dev/full");
     ASSERT_NE(file, nullptr);
