@@ -1,10 +1,13 @@
 #include "event_handling.h"
 
 #include <algorithm>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "phone_timeline.h"
 #include "recognition_session.h"
 #include "text_conversion.h"
 
@@ -66,6 +69,54 @@ std::optional<std::u16string> phonesOf(ISpPhoneConverter& converter,
     return std::u16string(std::begin(phones), end);
 }
 
+// Where a word's phones were heard, in ms from the start of the file.
+struct AlignedPhones {
+    std::vector<std::int32_t> starts;
+    std::int32_t end = 0;  // where the last phone ends
+};
+
+// The result's phone alignment, when phones are to be timed from the audio and its engine
+// measured them.
+ComPtr<ISpPhoneAlignment> phoneAlignmentOf(RecognitionSession& session, ISpRecoResult& result) {
+    ComPtr<ISpPhoneAlignment> alignment;
+    if (session.extractor().options.phoneTiming != PhoneTiming::kAcoustic) {
+        return alignment;
+    }
+    void* found = nullptr;
+    if (result.QueryInterface(IID_ISpPhoneAlignment, &found) == S_OK) {
+        alignment.attach(static_cast<ISpPhoneAlignment*>(found));
+    }
+    return alignment;
+}
+
+// The times of an element's phones, when the alignment has one span for each of its phoneCount
+// phones; none otherwise, and the word's phones are then spread by their weights.
+std::optional<AlignedPhones> alignedPhonesOf(ISpPhoneAlignment* alignment, std::uint32_t element,
+                                             std::size_t phoneCount, std::uint32_t phraseStartMs,
+                                             const WAVEFORMATEX& format) {
+    if (alignment == nullptr || phoneCount == 0 || phoneCount > kPhoneBufferUnits) {
+        return std::nullopt;
+    }
+    SPPHONESPAN spans[kPhoneBufferUnits] = {};
+    std::uint32_t count = 0;
+    if (alignment->GetPhoneSpans(element, spans, kPhoneBufferUnits, &count) != S_OK ||
+        count != phoneCount) {
+        return std::nullopt;
+    }
+    const auto msAt = [&](std::uint64_t bytes) {
+        const auto clamped = static_cast<std::uint32_t>(
+            std::min<std::uint64_t>(bytes, std::numeric_limits<std::uint32_t>::max()));
+        return static_cast<std::int32_t>(phraseStartMs + bytesToMs(clamped, format));
+    };
+    AlignedPhones phones;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        phones.starts.push_back(msAt(spans[i].ulAudioStreamOffset));
+    }
+    const SPPHONESPAN& last = spans[count - 1];
+    phones.end = msAt(std::uint64_t{last.ulAudioStreamOffset} + last.ulAudioSizeBytes);
+    return phones;
+}
+
 void timeWords(RecognitionSession& session, ISpRecoResult& result, std::uint32_t startMs) {
     SPPHRASE* block = nullptr;
     const HRESULT status = result.GetPhrase(&block);
@@ -76,6 +127,7 @@ void timeWords(RecognitionSession& session, ISpRecoResult& result, std::uint32_t
         format == nullptr) {
         return;
     }
+    const ComPtr<ISpPhoneAlignment> alignment = phoneAlignmentOf(session, result);
     PhoneTimeline& timeline = session.extractor().timeline;
     for (std::uint32_t i = 0; i < phrase->Rule.ulCountOfElements; ++i) {
         const SPPHRASEELEMENT& element = phrase->pElements[i];
@@ -86,8 +138,19 @@ void timeWords(RecognitionSession& session, ISpRecoResult& result, std::uint32_t
         const std::uint32_t offset = bytesToMs(element.ulAudioStreamOffset, *format);
         const std::uint32_t size = bytesToMs(element.ulAudioSizeBytes, *format);
         const std::optional<std::string> narrow = toNarrowText(*phones);
+        const std::string text = element.pszDisplayText == nullptr
+                                     ? std::string()
+                                     : toNarrowText(element.pszDisplayText).value_or("");
+        if (narrow) {
+            const std::size_t phoneCount = splitString(*narrow, ' ').size();
+            if (const auto aligned =
+                    alignedPhonesOf(alignment.get(), i, phoneCount, startMs, *format);
+                aligned && timeline.addAlignedWord(*narrow, aligned->starts, aligned->end, text)) {
+                continue;
+            }
+        }
         timeline.addWord(narrow ? narrow->c_str() : nullptr,
-                         static_cast<std::int32_t>(startMs + offset), size);
+                         static_cast<std::int32_t>(startMs + offset), size, text);
     }
 }
 
@@ -129,6 +192,16 @@ std::uint32_t hundredNsToMs(std::uint64_t value) {
     return static_cast<std::uint32_t>(value / kHundredNsPerMs);
 }
 
+std::uint32_t streamBytesToMs(std::uint64_t bytes, const WAVEFORMATEX& format) {
+    if (format.nAvgBytesPerSec == 0) {
+        return 0;
+    }
+    const std::uint64_t ms = bytes / format.nAvgBytesPerSec * kMsPerSecond +
+                             bytes % format.nAvgBytesPerSec * kMsPerSecond / format.nAvgBytesPerSec;
+    return static_cast<std::uint32_t>(
+        std::min<std::uint64_t>(ms, std::numeric_limits<std::uint32_t>::max()));
+}
+
 std::uint32_t bytesToMs(std::uint32_t bytes, const WAVEFORMATEX& format) {
     if (format.nAvgBytesPerSec == 0) {
         return 0;
@@ -139,6 +212,10 @@ std::uint32_t bytesToMs(std::uint32_t bytes, const WAVEFORMATEX& format) {
 void handleEvent(RecognitionSession& session, const SPEVENT& event) {
     switch (event.eEventId) {
         case SPEI_END_SR_STREAM:
+            if (const WAVEFORMATEX* format = session.waveFormat()) {
+                session.extractor().timeline.audioLength =
+                    streamBytesToMs(event.ullAudioStreamOffset, *format);
+            }
             session.markEndOfStream();
             break;
         case SPEI_RECOGNITION:

@@ -21,6 +21,9 @@ std::uint32_t hundredNsToMs(std::uint64_t value);
 // Bytes of the input stream to whole milliseconds, truncated, through the format's byte rate
 // (the product with 1000 is taken in 64 bits); 0 for a format without a byte rate.
 std::uint32_t bytesToMs(std::uint32_t bytes, const WAVEFORMATEX& format);
+// A position in the stream, in bytes counted in 64 bits, to whole milliseconds, truncated and
+// held at the largest 32-bit count; 0 for a format without a byte rate.
+std::uint32_t streamBytesToMs(std::uint64_t bytes, const WAVEFORMATEX& format);
 
 // Handles one fetched event; the event keeps its payload, which the caller clears.
 void handleEvent(RecognitionSession& session, const SPEVENT& event);

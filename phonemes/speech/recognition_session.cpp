@@ -3,8 +3,8 @@
 #include <utility>
 
 #include "event_handling.h"
-#include "platform.h"
 #include "record_writer.h"
+#include "platform.h"
 #include "text_conversion.h"
 #include "token_category.h"
 
@@ -176,6 +176,11 @@ std::optional<std::string_view> RecognitionSession::setUp(const std::string& pat
     // A step that reports success but hands out nothing fails like any other.
     if (stepFailed(createObject(CLSID_SpInprocRecognizer, recognizer_)) || !recognizer_) {
         return kCannotCreateEngine;
+    }
+    if (extractor_.options.phoneTiming == PhoneTiming::kAcoustic) {
+        // A recogniser that cannot place phones leaves its results without phone times, and
+        // the phones are spread by their weights: not a reason to give up the file.
+        recognizer_->SetPropertyNum(kPhoneAlignmentProperty, 1);
     }
     if (stepFailed(recognizer_->CreateRecoContext(context_.put())) || !context_) {
         return kCannotCreateContext;

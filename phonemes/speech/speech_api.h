@@ -193,6 +193,11 @@ inline constexpr IID IID_IEnumSpObjectTokens{
     0xc8d5e0a2, 0x608d, 0x4025, {0x9d, 0x9b, 0x10, 0xdf, 0x78, 0x4a, 0x23, 0xa7}};
 inline constexpr IID IID_ISpObjectToken{
     0xcecab0c5, 0xf0c0, 0x42ff, {0x90, 0xfd, 0x11, 0xe3, 0x30, 0x54, 0x6e, 0x3b}};
+inline constexpr IID IID_ISpProperties{
+    0x5b4fb971, 0xb115, 0x4de1, {0xad, 0x97, 0xe4, 0x82, 0xe3, 0xbf, 0x6e, 0xe4}};
+// Our recogniser's own extension of results (see ISpPhoneAlignment); no other engine has it.
+inline constexpr IID IID_ISpPhoneAlignment{
+    0x7c1f3a52, 0x4e0b, 0x4d8e, {0x9a, 0x61, 0x2f, 0xd4, 0x85, 0x3b, 0xc7, 0x10}};
 inline constexpr IID IID_ISpPhoneConverter{
     0x3c5928c2, 0x9bb6, 0x44f5, {0x8e, 0x27, 0x50, 0x41, 0x29, 0x07, 0xd7, 0xb9}};
 
@@ -232,8 +237,22 @@ struct ISpRecoContext : ISpEventSource {
     virtual HRESULT CreateGrammar(std::uint64_t grammarId, ISpRecoGrammar** grammar) = 0;
 };
 
-struct ISpRecognizer : IUnknown {
+struct ISpProperties : IUnknown {
     using Base = IUnknown;
+    static constexpr const IID& kIid = IID_ISpProperties;
+    // S_OK when the object knows the property and took the value, S_FALSE when it does not
+    // know the property (the value is then ignored).
+    virtual HRESULT SetPropertyNum(const char16_t* name, std::int32_t value) = 0;
+    // S_FALSE and 0 for a property the object does not know.
+    virtual HRESULT GetPropertyNum(const char16_t* name, std::int32_t* value) = 0;
+};
+
+// A recogniser property: 1 asks for every recognised word's phones to be placed against the
+// audio (results then offer ISpPhoneAlignment), 0 (the default) does not.
+inline constexpr const char16_t* kPhoneAlignmentProperty = u"PhoneAlignment";
+
+struct ISpRecognizer : ISpProperties {
+    using Base = ISpProperties;
     static constexpr const IID& kIid = IID_ISpRecognizer;
     virtual HRESULT CreateRecoContext(ISpRecoContext** context) = 0;
     // input is a stream object (ISpStreamFormat); the recogniser keeps a reference.
@@ -296,6 +315,26 @@ struct ISpRecoResult : ISpPhrase {
     using Base = ISpPhrase;
     static constexpr const IID& kIid = IID_ISpRecoResult;
     virtual HRESULT GetResultTimes(SPRECORESULTTIMES* times) = 0;
+};
+
+// Where one phone of a phrase element lies: bytes of the input stream from the start of the
+// phrase, as the elements themselves count.
+struct SPPHONESPAN {
+    std::uint32_t ulAudioStreamOffset;
+    std::uint32_t ulAudioSizeBytes;
+};
+
+// Offered by the results of a recogniser asked for phone alignment: where each phone of an
+// element's pronunciation was heard.
+struct ISpPhoneAlignment : IUnknown {
+    using Base = IUnknown;
+    static constexpr const IID& kIid = IID_ISpPhoneAlignment;
+    // Writes one span per phone of the element's pronunciation, in order, and their number.
+    // S_FALSE with a count of 0 when the element's phones were not placed;
+    // E_NOT_SUFFICIENT_BUFFER when capacity is smaller than the count; E_INVALIDARG for an
+    // element the phrase does not have.
+    virtual HRESULT GetPhoneSpans(std::uint32_t element, SPPHONESPAN* spans, std::uint32_t capacity,
+                                  std::uint32_t* count) = 0;
 };
 
 struct IEnumSpObjectTokens;

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <new>
+#include <string_view>
 
 #include "engine/speech_model.h"
 #include "file_stream.h"
@@ -45,6 +46,29 @@ class InprocRecognizer final : public ComObject<ISpRecognizer> {
         input->AddRef();
         input_ = ComPtr<IUnknown>::adopt(input);
         return engine_->setInput(std::move(source));
+    }
+
+    HRESULT SetPropertyNum(const char16_t* name, std::int32_t value) override {
+        if (name == nullptr) {
+            return E_INVALIDARG;
+        }
+        if (std::u16string_view(name) != kPhoneAlignmentProperty) {
+            return S_FALSE;
+        }
+        engine_->setOptions({.alignPhones = value != 0});
+        return S_OK;
+    }
+
+    HRESULT GetPropertyNum(const char16_t* name, std::int32_t* value) override {
+        if (name == nullptr || value == nullptr) {
+            return E_POINTER;
+        }
+        *value = 0;
+        if (std::u16string_view(name) != kPhoneAlignmentProperty) {
+            return S_FALSE;
+        }
+        *value = engine_->options().alignPhones ? 1 : 0;
+        return S_OK;
     }
 
     HRESULT SetRecoState(SPRECOSTATE state) override {

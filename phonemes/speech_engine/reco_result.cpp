@@ -35,11 +35,17 @@ struct PhraseTiming {
     std::uint32_t streamSize;
 };
 
-class RecoResult final : public ComObject<ISpRecoResult> {
+// Where each phone of one word lies; empty when its phones were not placed.
+using PhoneSpans = std::vector<SPPHONESPAN>;
+
+class RecoResult final : public ComObject<ISpRecoResult, ISpPhoneAlignment> {
   public:
     RecoResult(std::u16string text, std::optional<PhraseTiming> timing,
-               std::vector<PhraseWord> words)
-        : text_(std::move(text)), timing_(timing), words_(std::move(words)) {
+               std::vector<PhraseWord> words, std::vector<PhoneSpans> phoneSpans)
+        : text_(std::move(text)),
+          timing_(timing),
+          words_(std::move(words)),
+          phoneSpans_(std::move(phoneSpans)) {
         liveResults.fetch_add(1, std::memory_order_relaxed);
     }
     ~RecoResult() override { liveResults.fetch_sub(1, std::memory_order_relaxed); }
@@ -102,18 +108,55 @@ class RecoResult final : public ComObject<ISpRecoResult> {
         return S_OK;
     }
 
+    HRESULT GetPhoneSpans(std::uint32_t element, SPPHONESPAN* spans, std::uint32_t capacity,
+                          std::uint32_t* count) override {
+        if (count == nullptr) {
+            return E_POINTER;
+        }
+        *count = 0;
+        if (element >= words_.size()) {
+            return E_INVALIDARG;
+        }
+        const PhoneSpans& placed = phoneSpans_[element];
+        if (placed.empty()) {
+            return S_FALSE;
+        }
+        if (spans == nullptr || capacity < placed.size()) {
+            return E_NOT_SUFFICIENT_BUFFER;
+        }
+        std::copy(placed.begin(), placed.end(), spans);
+        *count = static_cast<std::uint32_t>(placed.size());
+        return S_OK;
+    }
+
   private:
     const std::u16string text_;
     const std::optional<PhraseTiming> timing_;
     const std::vector<PhraseWord> words_;
+    const std::vector<PhoneSpans> phoneSpans_;  // one entry per word
 };
+
+PhoneSpans phoneSpansOf(const engine::RecognizedWord& word) {
+    PhoneSpans spans;
+    // Spans that do not match the pronunciation one to one cannot time it.
+    if (word.phoneSpans.size() != word.phones.size()) {
+        return spans;
+    }
+    for (const engine::PhoneSpan& span : word.phoneSpans) {
+        spans.push_back(
+            {clampToElementBytes(span.streamOffset), clampToElementBytes(span.streamSize)});
+    }
+    return spans;
+}
 
 }  // namespace
 
 ISpRecoResult* makePhraseResult(const engine::RecognizedPhrase& phrase) {
     std::vector<PhraseWord> words;
+    std::vector<PhoneSpans> phoneSpans;
     words.reserve(phrase.words.size());
     for (const engine::RecognizedWord& word : phrase.words) {
+        phoneSpans.push_back(phoneSpansOf(word));
         std::u16string display = wideText(word.text);
         std::u16string pronunciation(word.phones.begin(), word.phones.end());
         words.push_back({clampToElementBytes(word.streamOffset),
@@ -123,11 +166,12 @@ ISpRecoResult* makePhraseResult(const engine::RecognizedPhrase& phrase) {
     const PhraseTiming timing{{phrase.startTime(), phrase.duration()},
                               phrase.streamStart,
                               clampToElementBytes(phrase.streamSize)};
-    return new (std::nothrow) RecoResult(wideText(phrase.text), timing, std::move(words));
+    return new (std::nothrow)
+        RecoResult(wideText(phrase.text), timing, std::move(words), std::move(phoneSpans));
 }
 
 ISpRecoResult* makeHypothesisResult(const std::string& text) {
-    return new (std::nothrow) RecoResult(wideText(text), std::nullopt, {});
+    return new (std::nothrow) RecoResult(wideText(text), std::nullopt, {}, {});
 }
 
 std::size_t recoResultsAlive() {

@@ -3,7 +3,6 @@
 #include <system_error>
 #include <utility>
 
-#include "engine/recognizer.h"
 #include "reco_result.h"
 
 namespace phonemes {
@@ -59,11 +58,11 @@ class EventPoster final : public engine::RecognitionListener {
 };
 
 // The body of the engine thread: one recognition of the whole source.
-void recognize(std::stop_token stop, engine::SpeechModel& model,
+void recognize(std::stop_token stop, engine::SpeechModel& model, engine::RecognizerOptions options,
                std::unique_ptr<engine::AudioSource> source, GrammarActivation activation) {
     EventPoster poster(std::move(activation.events));
     try {
-        engine::Recognizer recognizer(model);
+        engine::Recognizer recognizer(model, options);
         if (activation.dictation) {
             recognizer.recognizeDictation(*source, poster, stop);
         } else {
@@ -104,6 +103,16 @@ HRESULT RecognitionEngine::setActive(bool active) {
     return startIfReady();
 }
 
+void RecognitionEngine::setOptions(engine::RecognizerOptions options) {
+    std::lock_guard lock(mutex_);
+    options_ = options;
+}
+
+engine::RecognizerOptions RecognitionEngine::options() {
+    std::lock_guard lock(mutex_);
+    return options_;
+}
+
 HRESULT RecognitionEngine::activate(GrammarActivation activation) {
     std::lock_guard lock(mutex_);
     if (activation_) {
@@ -139,7 +148,8 @@ HRESULT RecognitionEngine::startIfReady() {
         return S_OK;
     }
     try {
-        run_ = std::jthread(recognize, std::ref(model_), std::move(source_), *activation_);
+        run_ =
+            std::jthread(recognize, std::ref(model_), options_, std::move(source_), *activation_);
     } catch (const std::system_error&) {
         return E_FAIL;  // no thread to run on; the input went with the attempt
     } catch (const std::bad_alloc&) {

@@ -17,6 +17,7 @@
 
 #include "com.h"
 #include "engine/audio_source.h"
+#include "engine/recognizer.h"
 #include "engine/speech_model.h"
 #include "event_queue.h"
 
@@ -41,6 +42,9 @@ class RecognitionEngine {
     // New input: a recognition still running on the old one is stopped first.
     HRESULT setInput(std::unique_ptr<engine::AudioSource> source);
     HRESULT setActive(bool active);
+    // How the recognitions started from now on time their words' phones.
+    void setOptions(engine::RecognizerOptions options);
+    engine::RecognizerOptions options();
     // Fails when another rule or dictation is active already: one search runs at a time.
     HRESULT activate(GrammarActivation activation);
     // Stops the recognition if it listens for that owner.
@@ -56,6 +60,7 @@ class RecognitionEngine {
     std::mutex mutex_;
     std::unique_ptr<engine::AudioSource> source_;  // until a recognition takes it
     bool active_ = false;
+    engine::RecognizerOptions options_;
     std::optional<GrammarActivation> activation_;
     std::jthread run_;
 };

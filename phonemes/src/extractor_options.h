@@ -6,16 +6,31 @@
 
 namespace phonemes {
 
+// How the phones of a word are timed.
+enum class PhoneTiming {
+    kWeights,   // the word's duration spread over its phones by their weights
+    kAcoustic,  // each phone placed against the audio by the recogniser
+};
+
+// What the output file holds.
+enum class OutputFormat {
+    kRecords,  // the plain or tagged records
+    kJson,     // one line of JSON per file
+};
+
 // The run's settings, read from the command line and read-only afterwards.
 struct ExtractorOptions {
-    std::string hintsFile;                    // -h: empty means no hints file is read
-    std::int32_t minPhonemeDuration = 10;     // -m: milliseconds
-    std::string outputFile = "phonemes.txt";  // -o
-    bool showPronunciations = false;          // -p
-    bool quiet = false;                       // -q
-    bool showTranscription = false;           // -t
-    bool showHypothesis = false;              // -u
-    bool xmlFormat = false;                   // -x
+    std::string hintsFile;                               // -h: empty means no hints file is read
+    std::int32_t minPhonemeDuration = 10;                // -m: milliseconds
+    std::string outputFile = "phonemes.txt";             // -o
+    bool showPronunciations = false;                     // -p
+    bool quiet = false;                                  // -q
+    bool showTranscription = false;                      // -t
+    bool showHypothesis = false;                         // -u
+    bool xmlFormat = false;                              // -x
+    PhoneTiming phoneTiming = PhoneTiming::kWeights;     // --phone-times
+    OutputFormat outputFormat = OutputFormat::kRecords;  // --format
+    std::string textGridFolder;                          // --textgrid: empty means none
 };
 
 }  // namespace phonemes

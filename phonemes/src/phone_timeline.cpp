@@ -13,8 +13,9 @@ std::vector<std::string> splitString(std::string_view text, char separator) {
     return pieces;
 }
 
-void PhoneTimeline::addWord(const char* phones, std::int32_t start, std::uint32_t duration) {
-    addWord(std::string_view(phones ? phones : ""), start, duration);
+void PhoneTimeline::addWord(const char* phones, std::int32_t start, std::uint32_t duration,
+                            std::string_view text) {
+    addWord(std::string_view(phones ? phones : ""), start, duration, text);
 }
 
 namespace {
@@ -26,7 +27,8 @@ std::int32_t offsetBy(std::int32_t start, std::uint32_t delta) {
 
 }  // namespace
 
-void PhoneTimeline::addWord(std::string_view phones, std::int32_t start, std::uint32_t duration) {
+void PhoneTimeline::addWord(std::string_view phones, std::int32_t start, std::uint32_t duration,
+                            std::string_view text) {
     std::vector<std::string> pieces = splitString(phones, ' ');
     std::uint32_t total = 0;
     for (const std::string& piece : pieces) {
@@ -40,11 +42,29 @@ void PhoneTimeline::addWord(std::string_view phones, std::int32_t start, std::ui
         entries.push_back({std::move(piece), offsetBy(start, share)});
     }
     entries.push_back({std::string(kWordEndMarker), offsetBy(start, duration)});
+    words.push_back({std::string(text), start, offsetBy(start, duration)});
+}
+
+bool PhoneTimeline::addAlignedWord(std::string_view phones,
+                                   std::span<const std::int32_t> phoneStarts, std::int32_t end,
+                                   std::string_view text) {
+    std::vector<std::string> pieces = splitString(phones, ' ');
+    if (pieces.size() != phoneStarts.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        entries.push_back({std::move(pieces[i]), phoneStarts[i]});
+    }
+    entries.push_back({std::string(kWordEndMarker), end});
+    words.push_back({std::string(text), phoneStarts.front(), end});
+    return true;
 }
 
 void PhoneTimeline::clear() {
     entries.clear();
     endTime = 0;
+    words.clear();
+    audioLength = 0;
 }
 
 }  // namespace phonemes

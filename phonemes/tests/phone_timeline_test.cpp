@@ -84,20 +84,49 @@ INSTANTIATE_TEST_SUITE_P(
         WordCase{"OnlyUnknownPieces", "X Y", 30, 20, {{"X", 30}, {"Y", 30}, {"_", 50}}}),
     [](const ::testing::TestParamInfo<WordCase>& info) { return info.param.name; });
 
+TEST(PhoneTimeline, AlignedWordPutsEachPhoneAtItsOwnStartAndTheMarkerAtTheEnd) {
+    PhoneInventory inventory;
+    inventory.buildWeightLookup();
+    PhoneTimeline timeline(inventory);
+    const std::int32_t starts[] = {100, 130, 210, 260};
+    EXPECT_TRUE(timeline.addAlignedWord("h eh l ow", starts, 420, "Hello,"));
+    Entries got;
+    for (const PhoneEntry& entry : timeline.entries) {
+        got.emplace_back(entry.label, entry.start);
+    }
+    EXPECT_EQ(got, (Entries{{"h", 100}, {"eh", 130}, {"l", 210}, {"ow", 260}, {"_", 420}}));
+    ASSERT_EQ(timeline.words.size(), 1u);
+    EXPECT_EQ(timeline.words[0].text, "Hello,");
+    EXPECT_EQ(timeline.words[0].start, 100);
+    EXPECT_EQ(timeline.words[0].end, 420);
+
+    // Starts that do not match the phones one to one place nothing.
+    EXPECT_FALSE(timeline.addAlignedWord("h eh", starts, 420, "he"));
+    EXPECT_FALSE(timeline.addAlignedWord("", {}, 420, ""));
+    EXPECT_EQ(timeline.entries.size(), 5u);
+    EXPECT_EQ(timeline.words.size(), 1u);
+}
+
 TEST(PhoneTimeline, WordsStayInCallOrderAndClearResets) {
     PhoneInventory inventory;
     inventory.buildWeightLookup();
     PhoneTimeline timeline(inventory);
-    timeline.addWord("s", 500, 100);
-    timeline.addWord("t", 200, 100);
+    timeline.addWord("s", 500, 100, "ess");
+    timeline.addWord("t", 200, 100, "tee");
     timeline.endTime = 900;
+    timeline.audioLength = 1000;
     ASSERT_EQ(timeline.entries.size(), 4u);
     EXPECT_EQ(timeline.entries[0].start, 500);
     EXPECT_EQ(timeline.entries[2].start, 200);
+    ASSERT_EQ(timeline.words.size(), 2u);
+    EXPECT_EQ(timeline.words[1].text, "tee");
+    EXPECT_EQ(timeline.words[1].end, 300);
 
     timeline.clear();
     EXPECT_TRUE(timeline.entries.empty());
+    EXPECT_TRUE(timeline.words.empty());
     EXPECT_EQ(timeline.endTime, 0u);
+    EXPECT_EQ(timeline.audioLength, 0u);
 }
 
 }  // namespace

@@ -60,6 +60,93 @@ TEST_F(EventHandling, WideStreamOffsetsDoNotWrap) {
     EXPECT_THAT(labelsAndStarts(), ElementsAre("aa 300000", "_ 300100"));
 }
 
+TEST_F(EventHandling, KeepsEachWordsTextAndSpanAndTheAudioLength) {
+    ScriptedResult result = resultAt(1000, 1000, {wordAt(0, 300, "aa"), wordAt(500, 400, "b iy")});
+    result.words[0].displayText = u"Ah,";
+    result.words[1].displayText = u"bee";
+    platform.addWait({recognition(result), endOfStream(2345 * kBytesPerMs)});
+    EXPECT_TRUE(process("/data/a.wav"));
+    const std::vector<WordSpan>& words = extractor.timeline.words;
+    ASSERT_THAT(words, SizeIs(2));
+    EXPECT_EQ(words[0].text, "Ah,");
+    EXPECT_EQ(words[0].start, 1000);
+    EXPECT_EQ(words[0].end, 1300);
+    EXPECT_EQ(words[1].text, "bee");
+    EXPECT_EQ(words[1].start, 1500);
+    EXPECT_EQ(words[1].end, 1900);
+    EXPECT_EQ(extractor.timeline.audioLength, 2345u);
+}
+
+// Phones timed from the audio: a word whose result gives one span per phone has each phone at
+// its span and its end where the last phone ends; anything less spreads it by the weights.
+struct AlignmentCase {
+    std::string name;
+    PhoneTiming timing;
+    bool offered;
+    std::vector<SPPHONESPAN> spans;  // of the word "h eh l ow", 100 ms into a result at 1 s
+    std::vector<std::string> entries;
+    std::vector<std::string> wordSpan;
+    std::size_t spanQueries;
+
+    friend void PrintTo(const AlignmentCase& c, std::ostream* os) { *os << c.name; }
+};
+
+SPPHONESPAN spanAt(std::uint32_t offsetMs, std::uint32_t sizeMs) {
+    return {offsetMs * kBytesPerMs, sizeMs * kBytesPerMs};
+}
+
+const std::vector<SPPHONESPAN> kHelloSpans = {spanAt(120, 30), spanAt(150, 90), spanAt(240, 60),
+                                              spanAt(300, 150)};
+const std::vector<std::string> kHelloAligned = {"h 1120", "eh 1150", "l 1240", "ow 1300", "_ 1450"};
+// 400 ms by the weights 1, 2, 1, 3.
+const std::vector<std::string> kHelloWeighted = {"h 1100", "eh 1157", "l 1271", "ow 1328",
+                                                 "_ 1500"};
+
+const AlignmentCase kAlignmentCases[] = {
+    {"Aligned", PhoneTiming::kAcoustic, true, kHelloSpans, kHelloAligned, {"1120", "1450"}, 1},
+    {"WeightsModeNeverAsks",
+     PhoneTiming::kWeights,
+     true,
+     kHelloSpans,
+     kHelloWeighted,
+     {"1100", "1500"},
+     0},
+    {"NoAlignmentOffered",
+     PhoneTiming::kAcoustic,
+     false,
+     kHelloSpans,
+     kHelloWeighted,
+     {"1100", "1500"},
+     0},
+    {"WordNotPlaced", PhoneTiming::kAcoustic, true, {}, kHelloWeighted, {"1100", "1500"}, 1},
+    {"SpanMissing",
+     PhoneTiming::kAcoustic,
+     true,
+     {kHelloSpans.begin(), kHelloSpans.end() - 1},
+     kHelloWeighted,
+     {"1100", "1500"},
+     1},
+};
+
+class PhoneAlignment : public EventHandling, public ::testing::WithParamInterface<AlignmentCase> {};
+
+TEST_P(PhoneAlignment, TimesPhonesFromTheSpansOnlyWhenEveryPhoneHasOne) {
+    const AlignmentCase& c = GetParam();
+    extractor.options.phoneTiming = c.timing;
+    ScriptedResult result = resultAt(1000, 1000, {wordAt(100, 400, "h eh l ow")});
+    result.offersPhoneAlignment = c.offered;
+    result.words[0].phoneSpans = c.spans;
+    recognise({recognition(result)});
+    EXPECT_THAT(labelsAndStarts(), ElementsAreArray(c.entries));
+    ASSERT_THAT(extractor.timeline.words, SizeIs(1));
+    EXPECT_EQ(std::to_string(extractor.timeline.words[0].start), c.wordSpan[0]);
+    EXPECT_EQ(std::to_string(extractor.timeline.words[0].end), c.wordSpan[1]);
+    EXPECT_THAT(platform.callsStartingWith({"GetPhoneSpans"}), SizeIs(c.spanQueries));
+}
+
+INSTANTIATE_TEST_SUITE_P(Spans, PhoneAlignment, ::testing::ValuesIn(kAlignmentCases),
+                         [](const auto& info) { return info.param.name; });
+
 // One result under every way its platform calls can fail; -t is on, so the echo shows too.
 struct ResultCase {
     std::string name;

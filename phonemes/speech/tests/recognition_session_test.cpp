@@ -76,6 +76,24 @@ TEST_F(Session, DictationFileRunsTheWholeChainInOrder) {
     EXPECT_EQ(record.str(), "[a.wav]\t0\r\n\r\n");  // nothing recognised
 }
 
+// Phones timed from the audio need a recogniser that places them; one that cannot is no reason
+// to give up the file.
+TEST_F(Session, AcousticPhoneTimesAskTheRecogniserToPlacePhones) {
+    for (const HRESULT answer : {S_OK, S_FALSE, E_NOTIMPL}) {
+        SCOPED_TRACE(answer);
+        platform.clearCalls();
+        platform.setStatusOnce(Op::SetPropertyNum, answer);
+        extractor.options.phoneTiming = PhoneTiming::kAcoustic;
+        platform.addWait({endOfStream()});
+        EXPECT_TRUE(process("/data/a.wav"));
+        const std::vector<std::string>& calls = platform.calls();
+        ASSERT_GE(calls.size(), 2u);
+        EXPECT_EQ(calls[1], "SetPropertyNum(PhoneAlignment, 1)");
+        EXPECT_EQ(calls[2], "CreateRecoContext");
+    }
+    EXPECT_EQ(err.str(), "");
+}
+
 class HintBranch : public SessionTest, public ::testing::WithParamInterface<std::string> {};
 
 TEST_P(HintBranch, BuildsOneRuleOfTheWholeTranscript) {

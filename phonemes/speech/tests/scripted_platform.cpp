@@ -42,6 +42,7 @@ std::string guidName(const GUID& id) {
         {&IID_ISpObjectToken, "IID_ISpObjectToken"},
         {&IID_ISpPhoneConverter, "IID_ISpPhoneConverter"},
         {&IID_ISpRecoResult, "IID_ISpRecoResult"},
+        {&IID_ISpPhoneAlignment, "IID_ISpPhoneAlignment"},
     };
     for (const auto& [guid, name] : kNames) {
         if (*guid == id) {
@@ -119,11 +120,43 @@ HRESULT handOut(Object& object, REFIID iid, void** result, HRESULT status) {
     return FAILED(query) ? query : status;
 }
 
-class ScriptedResultObject final : public Scripted<ISpRecoResult> {
+class ScriptedResultObject final : public Scripted<ISpRecoResult>, public ISpPhoneAlignment {
   public:
     ScriptedResultObject(ScriptedPlatform& platform, ScriptedResult script)
         : Scripted(platform, "result " + std::to_string(platform.nextResultNumber())),
           script_(std::move(script)) {}
+
+    HRESULT QueryInterface(REFIID iid, void** object) override {
+        if (iid == IID_ISpPhoneAlignment && script_.offersPhoneAlignment) {
+            touch("QueryInterface");
+            *object = static_cast<ISpPhoneAlignment*>(this);
+            AddRef();
+            return S_OK;
+        }
+        return Scripted::QueryInterface(iid, object);
+    }
+    ULONG AddRef() override { return addReference(); }
+    ULONG Release() override { return releaseReference(); }
+
+    HRESULT GetPhoneSpans(std::uint32_t element, SPPHONESPAN* spans, std::uint32_t capacity,
+                          std::uint32_t* count) override {
+        touch("GetPhoneSpans");
+        platform_.log("GetPhoneSpans(" + name() + ", " + std::to_string(element) + ")");
+        *count = 0;
+        if (element >= script_.words.size()) {
+            return E_INVALIDARG;
+        }
+        const std::vector<SPPHONESPAN>& placed = script_.words[element].phoneSpans;
+        if (placed.empty()) {
+            return S_FALSE;
+        }
+        if (capacity < placed.size()) {
+            return E_NOT_SUFFICIENT_BUFFER;
+        }
+        std::copy(placed.begin(), placed.end(), spans);
+        *count = static_cast<std::uint32_t>(placed.size());
+        return S_OK;
+    }
 
     HRESULT GetText(std::uint32_t first, std::uint32_t count, bool useTextReplacements,
                     char16_t** text, std::uint8_t* displayAttributes) override {
@@ -167,7 +200,8 @@ class ScriptedResultObject final : public Scripted<ISpRecoResult> {
         if (SUCCEEDED(script_.phraseStatus) && script_.phraseHandedOut) {
             std::vector<PhraseWord> words;
             for (const ScriptedWord& word : script_.words) {
-                words.push_back({word.offsetBytes, word.sizeBytes, u"", u"", word.pronunciation});
+                words.push_back({word.offsetBytes, word.sizeBytes, word.displayText,
+                                 word.displayText, word.pronunciation});
             }
             *phrase = allocatePhrase(words, kLangIdAmericanEnglish, 0, 0);
         }
@@ -270,6 +304,7 @@ class ScriptedContext final : public Scripted<ISpRecoContext> {
     SPEVENT makeEvent(ScriptedEvent scripted) {
         SPEVENT event{};
         event.eEventId = scripted.id;
+        event.ullAudioStreamOffset = scripted.streamOffset;
         switch (scripted.payload) {
             case Payload::None:
                 break;
@@ -340,6 +375,19 @@ class ScriptedRecognizer final : public Scripted<ISpRecognizer> {
         platform_.log("SetInput(" + platform_.nameOf(input) +
                       (allowFormatChanges ? ", format changes allowed)" : ", fixed format)"));
         return platform_.statusOf(Op::SetInput);
+    }
+
+    HRESULT SetPropertyNum(const char16_t* name, std::int32_t value) override {
+        touch("SetPropertyNum");
+        platform_.log("SetPropertyNum(" + narrow(name) + ", " + std::to_string(value) + ")");
+        return platform_.statusOf(Op::SetPropertyNum);
+    }
+
+    HRESULT GetPropertyNum(const char16_t* name, std::int32_t* value) override {
+        touch("GetPropertyNum");
+        platform_.log("GetPropertyNum(" + narrow(name) + ")");
+        *value = 0;
+        return S_FALSE;
     }
 
     HRESULT SetRecoState(SPRECOSTATE state) override {
@@ -596,8 +644,10 @@ ClassFactory scriptedFactory(ScriptedPlatform& platform, Op op, std::string clas
 
 }  // namespace
 
-ScriptedEvent endOfStream() {
-    return eventWithoutPayload(SPEI_END_SR_STREAM);
+ScriptedEvent endOfStream(std::uint64_t streamBytes) {
+    ScriptedEvent event = eventWithoutPayload(SPEI_END_SR_STREAM);
+    event.streamOffset = streamBytes;
+    return event;
 }
 
 ScriptedEvent recognition(ScriptedResult result) {

@@ -33,6 +33,7 @@ enum class Op {
     GetFormat,
     SetInput,
     SetRecoState,
+    SetPropertyNum,
     CreateGrammar,
     GetRule,
     AddWordTransition,
@@ -57,6 +58,9 @@ struct ScriptedWord {
     std::uint32_t offsetBytes;  // from the start of the phrase
     std::uint32_t sizeBytes;
     std::u16string pronunciation;  // phone ids, see pronunciationOf
+    std::u16string displayText = u"";
+    // What the result's phone alignment gives for the word; empty: no phone times (S_FALSE).
+    std::vector<SPPHONESPAN> phoneSpans = {};
 };
 
 struct ScriptedResult {
@@ -68,6 +72,8 @@ struct ScriptedResult {
     HRESULT phraseStatus = S_OK;
     bool phraseHandedOut = true;
     std::vector<ScriptedWord> words;
+    // The result offers ISpPhoneAlignment, as the results of a recogniser that places phones.
+    bool offersPhoneAlignment = false;
 };
 
 // What an event's payload is when the scripted context queues it.
@@ -79,9 +85,11 @@ struct ScriptedEvent {
     ScriptedResult result;  // for Payload::Result
     std::uint16_t unownedKind =
         7;  // payload kind for Payload::Unowned: one the platform never uses
+    std::uint64_t streamOffset = 0;  // the event's position in the stream, in bytes
 };
 
-ScriptedEvent endOfStream();
+// The end of the stream, which is streamBytes long.
+ScriptedEvent endOfStream(std::uint64_t streamBytes = 0);
 ScriptedEvent recognition(ScriptedResult result);
 ScriptedEvent falseRecognition(ScriptedResult result);
 ScriptedEvent hypothesis(std::u16string text);
