@@ -2,43 +2,29 @@
 
 #include <cstdint>
 
+#include "kept_phones.h"
+
 namespace phonemes {
 namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";  // records keep CR LF line ends on every platform
 
-// An entry is kept when it lasts at least the minimum; the difference and the minimum are
-// compared as unsigned numbers, so an entry followed by an earlier one is always kept and a
-// negative minimum keeps none but the last.
-bool lastsLongEnough(const PhoneEntry& entry, const PhoneEntry& next, std::int32_t minimum) {
-    std::uint32_t duration =
-        static_cast<std::uint32_t>(next.start) - static_cast<std::uint32_t>(entry.start);
-    return duration >= static_cast<std::uint32_t>(minimum);
-}
-
-void writePlainEntries(std::ostream& out, const std::vector<PhoneEntry>& entries,
-                       std::int32_t minimum) {
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        bool last = i + 1 == entries.size();
-        if (last || lastsLongEnough(entries[i], entries[i + 1], minimum)) {
-            out << entries[i].label << '\t' << entries[i].start << kLineEnd;
-        }
+void writePlainEntries(std::ostream& out, const std::vector<PhoneInterval>& phones) {
+    for (const PhoneInterval& phone : phones) {
+        out << phone.label << '\t' << phone.start << kLineEnd;
     }
 }
 
-void writeTaggedEntries(std::ostream& out, const std::vector<PhoneEntry>& entries,
-                        std::int32_t minimum, std::uint32_t endTime) {
+// Every phone as start:end:label, separated by commas, on one line.
+void writeTaggedEntries(std::ostream& out, const std::vector<PhoneInterval>& phones) {
     out << "<Phonemes>";
-    for (std::size_t i = 0; i + 1 < entries.size(); ++i) {
-        if (lastsLongEnough(entries[i], entries[i + 1], minimum)) {
-            out << entries[i].start << ':' << entries[i + 1].start << ':' << entries[i].label
-                << ',';
+    for (std::size_t i = 0; i < phones.size(); ++i) {
+        if (i > 0) {
+            out << ',';
         }
+        out << phones[i].start << ':' << phones[i].end << ':' << phones[i].label;
     }
-    const PhoneEntry& last = entries.back();
-    // The end time is written as the signed 32-bit number it is stored as.
-    out << last.start << ':' << static_cast<std::int32_t>(endTime) << ':' << last.label
-        << "</Phonemes>" << kLineEnd;
+    out << "</Phonemes>" << kLineEnd;
 }
 
 }  // namespace
@@ -51,11 +37,12 @@ bool writeRecord(std::ostream& out, std::string_view name, const PhoneTimeline& 
     } else {
         out << '[' << name << "]\t" << endTime << kLineEnd;
         if (!timeline.entries.empty()) {
+            const std::vector<PhoneInterval> phones =
+                keptPhones(timeline, options.minPhonemeDuration);
             if (options.xmlFormat) {
-                writeTaggedEntries(out, timeline.entries, options.minPhonemeDuration,
-                                   timeline.endTime);
+                writeTaggedEntries(out, phones);
             } else {
-                writePlainEntries(out, timeline.entries, options.minPhonemeDuration);
+                writePlainEntries(out, phones);
             }
         }
         out << kLineEnd;
