@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "event_handling.h"
-#include "record_writer.h"
+#include "file_results.h"
 #include "platform.h"
 #include "text_conversion.h"
 #include "token_category.h"
@@ -162,8 +162,7 @@ bool RecognitionSession::processFile(const std::string& path) {
     runEventLoop();
     releaseSpeechObjects();
 
-    if (extractor_.output == nullptr ||
-        !writeRecord(*extractor_.output, baseName, extractor_.timeline, extractor_.options)) {
+    if (!writeFileResults(extractor_, baseName)) {
         extractor_.outputFailed = true;
         console.printError(kCannotWriteOutput);
         return false;

@@ -1,12 +1,26 @@
 #include "batch_driver.h"
 
+#include <filesystem>
+#include <system_error>
+
 #include "command_line.h"
 #include "output_file.h"
 
 namespace phonemes {
+namespace {
 
 constexpr int kExitSuccess = 0;
 constexpr int kExitFailure = 1;
+constexpr int kExitBadOption = 2;  // a long option with a missing or bad value
+
+// Makes the folder (and its parents) if it is missing; true when it exists afterwards.
+bool ensureFolder(const std::string& folder) {
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    return std::filesystem::is_directory(folder, error);
+}
+
+}  // namespace
 
 int runExtractor(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
                  const FileProcessorFactory& makeProcessor) {
@@ -21,6 +35,14 @@ int runExtractor(const std::vector<std::string>& arguments, std::ostream& out, s
         parseCommandLine(std::vector<std::string>(arguments.begin() + 1, arguments.end()));
 
     Extractor extractor(out, err);
+    if (!commandLine.error.empty()) {
+        extractor.console.printError(commandLine.error);
+        return kExitBadOption;
+    }
+    if (commandLine.showHelp) {
+        printHelp(out, programName, ExtractorOptions{});
+        return kExitSuccess;
+    }
     extractor.options = commandLine.options;
     const ExtractorOptions& options = extractor.options;
 
@@ -33,6 +55,12 @@ int runExtractor(const std::vector<std::string>& arguments, std::ostream& out, s
 
     extractor.inventory.buildWeightLookup();
     extractor.hints.loadHints(options.hintsFile, extractor.console);
+
+    if (!options.textGridFolder.empty() && !ensureFolder(options.textGridFolder)) {
+        extractor.console.printError("Cannot create TextGrid folder " + options.textGridFolder +
+                                     ".");
+        return kExitFailure;
+    }
 
     std::unique_ptr<OutputFile> outputFile = OutputFile::open(options.outputFile);
     if (!outputFile) {

@@ -11,10 +11,18 @@ namespace phonemes {
 struct CommandLine {
     ExtractorOptions options;
     std::vector<std::string> inputFiles;  // full paths, in the order they were matched
+    bool showHelp = false;                // --help
+    // A long option without a value or with a value it does not take: the one-line message,
+    // and nothing else of the command line is read. Empty when the command line is good.
+    std::string error;
 };
 
 // Reads the arguments after the program's own name, left to right. Every argument that is
-// not one of the eight option words is a file pattern, expanded at once with expandPattern.
+// not one of the eight option words or a long option (below) is a file pattern, expanded at
+// once with expandPattern. A long option's value is the next argument, taken unchanged, or
+// follows an '=' in the same argument ("--format=json"):
+//   --phone-times weights|acoustic   --format records|json   --textgrid DIR   --help
+// Any other argument that begins with "--" is a file pattern like any other.
 CommandLine parseCommandLine(const std::vector<std::string>& arguments);
 
 // Converts like the C library's atoi (leading white space, a sign, digits up to the first

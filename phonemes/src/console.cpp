@@ -31,6 +31,28 @@ void printUsage(std::ostream& err, std::string_view programName, const Extractor
         << std::flush;
 }
 
+void printHelp(std::ostream& out, std::string_view programName, const ExtractorOptions& defaults) {
+    out << "Usage: " << programName << " [options] <filenames>\n"
+        << "Recognises each audio file and writes its timed phones to the output file.\n"
+        << "File names may hold the wildcards * and ? in their last component.\n"
+        << "\n"
+        << "  -h <filename>           use hints file (lines of name.wav:transcript)\n"
+        << "  -m <duration>           set minimum phoneme duration in ms ["
+        << defaults.minPhonemeDuration << "]\n"
+        << "  -o <filename>           set output filename [" << defaults.outputFile << "]\n"
+        << "  -p                      show phoneme pronunciations\n"
+        << "  -q                      quiet operation\n"
+        << "  -t                      show transcription text\n"
+        << "  -u                      show hypothesis text\n"
+        << "  -x                      use XML format for output\n"
+        << "  --phone-times MODE      time phones by weights [default] or acoustic (from the "
+           "audio)\n"
+        << "  --format FORMAT         write the output as records [default] or json (JSON Lines)\n"
+        << "  --textgrid DIR          also write a Praat TextGrid per file into DIR\n"
+        << "  --help                  show this help and exit\n"
+        << std::flush;
+}
+
 void printBanner(std::ostream& out) {
     out << "==========  Brindlemoorex Phoneme Extractor  v1.20  ==========\n"
         << "==========   timed phones from recorded speech      ==========\n"

@@ -25,6 +25,8 @@ class Console {
 };
 
 void printUsage(std::ostream& err, std::string_view programName, const ExtractorOptions& defaults);
+// Every option, old and new, one line each (--help).
+void printHelp(std::ostream& out, std::string_view programName, const ExtractorOptions& defaults);
 void printBanner(std::ostream& out);
 void printPhoneListing(std::ostream& out);
 

@@ -143,4 +143,54 @@ TEST_F(Cli, HintsOptionAsLastArgumentReadsNoFile) {
     EXPECT_EQ(result.err, "");
 }
 
+// --help lists every option, old and new, one line each, and does nothing else.
+TEST_F(Cli, HelpListsEveryOptionAndTouchesNothing) {
+    dir.write("phonemes.txt", "kept\r\n");
+    ProgramResult result = run({"-q", "--help", "*.wav"});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.err, "");
+    EXPECT_TRUE(result.out.starts_with("Usage: phonemes [options] <filenames>\n")) << result.out;
+    for (const char* option :
+         {"-h <filename>", "-m <duration>", "-o <filename>", "-p ", "-q ", "-t ", "-u ", "-x ",
+          "--phone-times MODE", "--format FORMAT", "--textgrid DIR", "--help "}) {
+        const std::string line = "\n  " + std::string(option);
+        const std::size_t at = result.out.find(line);
+        EXPECT_NE(at, std::string::npos) << option;
+        EXPECT_EQ(result.out.find(line, at + 1), std::string::npos) << option << " twice";
+    }
+    EXPECT_EQ(readFile(dir / "phonemes.txt"), "kept\r\n");
+}
+
+// A long option without a value, or with one it does not take, stops the run before the banner
+// and before the output file is touched: one line on standard error and status 2.
+TEST_F(Cli, BadLongOptionValuesStopBeforeAnythingIsWritten) {
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"--phone-times", "exact"},
+         "ERROR: --phone-times takes weights or acoustic, not \"exact\".\n"},
+        {{"--format=xml"}, "ERROR: --format takes records or json, not \"xml\".\n"},
+        {{"--textgrid"}, "ERROR: --textgrid needs a value.\n"},
+    };
+    for (const auto& [options, message] : cases) {
+        std::vector<std::string> arguments = {"-p", "-o", "out.txt"};
+        arguments.insert(arguments.end(), options.begin(), options.end());
+        ProgramResult result = run(arguments);
+        EXPECT_EQ(result.status, 2);
+        EXPECT_EQ(result.err, message);
+        EXPECT_EQ(result.out, "");
+        EXPECT_FALSE(std::filesystem::exists(dir / "out.txt"));
+    }
+}
+
+TEST_F(Cli, TextGridFolderIsCreatedOrItsFailureStopsTheRun) {
+    ProgramResult made = run({"-q", "-o", "out.txt", "--textgrid", "grids/today"});
+    EXPECT_EQ(made.status, 0);
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "grids/today"));
+
+    dir.write("plain-file", "");
+    ProgramResult refused = run({"-q", "-o", "other.txt", "--textgrid", "plain-file/grids"});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.err, "ERROR: Cannot create TextGrid folder plain-file/grids.\n");
+    EXPECT_FALSE(std::filesystem::exists(dir / "other.txt"));
+}
+
 }  // namespace

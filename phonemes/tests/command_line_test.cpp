@@ -84,6 +84,107 @@ INSTANTIATE_TEST_SUITE_P(
                     })}),
     [](const ::testing::TestParamInfo<GrammarCase>& info) { return info.param.name; });
 
+// Long options take their value from the next argument or after '='; any other "--" word is a
+// file pattern, as before they existed.
+struct LongOptionCase {
+    const char* name;
+    std::vector<std::string> arguments;
+    PhoneTiming timing;
+    OutputFormat format;
+    std::string textGridFolder;
+    bool help;
+    std::string error;
+};
+
+void PrintTo(const LongOptionCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class LongOptions : public ::testing::TestWithParam<LongOptionCase> {};
+
+TEST_P(LongOptions, SetOptionsOrReportTheBadValue) {
+    const LongOptionCase& c = GetParam();
+    const CommandLine parsed = parseCommandLine(c.arguments);
+    EXPECT_EQ(parsed.options.phoneTiming, c.timing);
+    EXPECT_EQ(parsed.options.outputFormat, c.format);
+    EXPECT_EQ(parsed.options.textGridFolder, c.textGridFolder);
+    EXPECT_EQ(parsed.showHelp, c.help);
+    EXPECT_EQ(parsed.error, c.error);
+}
+
+constexpr PhoneTiming kWeights = PhoneTiming::kWeights;
+constexpr PhoneTiming kAcoustic = PhoneTiming::kAcoustic;
+constexpr OutputFormat kRecords = OutputFormat::kRecords;
+constexpr OutputFormat kJson = OutputFormat::kJson;
+
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, LongOptions,
+    ::testing::Values(
+        LongOptionCase{"None", {"-x"}, kWeights, kRecords, "", false, ""},
+        LongOptionCase{"AllSeparateValues",
+                       {"--phone-times", "acoustic", "--format", "json", "--textgrid", "grids"},
+                       kAcoustic,
+                       kJson,
+                       "grids",
+                       false,
+                       ""},
+        LongOptionCase{"ValuesAfterEquals",
+                       {"--phone-times=acoustic", "--format=json", "--textgrid=a=b"},
+                       kAcoustic,
+                       kJson,
+                       "a=b",
+                       false,
+                       ""},
+        LongOptionCase{"LaterValueReplacesEarlier",
+                       {"--format", "json", "--format", "records", "--phone-times", "acoustic",
+                        "--phone-times=weights"},
+                       kWeights,
+                       kRecords,
+                       "",
+                       false,
+                       ""},
+        LongOptionCase{
+            "ValueMayLookLikeAnOption", {"--textgrid", "-x"}, kWeights, kRecords, "-x", false, ""},
+        LongOptionCase{"Help", {"-q", "--help"}, kWeights, kRecords, "", true, ""},
+        LongOptionCase{"UnknownLongWordsArePatterns",
+                       {"--Help", "--help=me", "--formats", "--jobs"},
+                       kWeights,
+                       kRecords,
+                       "",
+                       false,
+                       ""},
+        LongOptionCase{"BadTiming",
+                       {"--phone-times", "exact"},
+                       kWeights,
+                       kRecords,
+                       "",
+                       false,
+                       "--phone-times takes weights or acoustic, not \"exact\"."},
+        LongOptionCase{"BadFormat",
+                       {"--format=xml"},
+                       kWeights,
+                       kRecords,
+                       "",
+                       false,
+                       "--format takes records or json, not \"xml\"."},
+        LongOptionCase{
+            "MissingValue", {"--format"}, kWeights, kRecords, "", false, "--format needs a value."},
+        LongOptionCase{"EmptyFolder",
+                       {"--textgrid="},
+                       kWeights,
+                       kRecords,
+                       "",
+                       false,
+                       "--textgrid needs a folder."},
+        LongOptionCase{"ErrorStopsReading",
+                       {"--format", "yaml", "--help"},
+                       kWeights,
+                       kRecords,
+                       "",
+                       false,
+                       "--format takes records or json, not \"yaml\"."}),
+    [](const ::testing::TestParamInfo<LongOptionCase>& info) { return info.param.name; });
+
 TEST(ParseDuration, ConvertsLikeAtoiAndSaturates) {
     const struct {
         const char* text;

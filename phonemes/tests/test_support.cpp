@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
+
+#include <gtest/gtest.h>
 #include <sstream>
 #include <stdexcept>
 
@@ -85,6 +87,81 @@ ProgramResult runProgram(const std::string& program, const std::vector<std::stri
     result.out = readFile(outPath);
     result.err = readFile(errPath);
     return result;
+}
+
+namespace {
+
+// Prints "grid <end>" and then "<tier> TAB <start> TAB <end> TAB <label>" for every interval,
+// times in whole milliseconds.
+constexpr const char* kPraatReader = R"(form Read a TextGrid
+  sentence File
+endform
+grid = Read from file: file$
+gridEnd = Get end time
+appendInfoLine: "grid", tab$, round(gridEnd * 1000)
+tiers = Get number of tiers
+for tier to tiers
+  tierName$ = Get tier name: tier
+  intervals = Get number of intervals: tier
+  for interval to intervals
+    label$ = Get label of interval: tier, interval
+    start = Get starting point: tier, interval
+    stop = Get end point: tier, interval
+    appendInfoLine: tierName$, tab$, round(start * 1000), tab$, round(stop * 1000), tab$, label$
+  endfor
+endfor
+)";
+
+std::vector<std::string> splitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+std::vector<std::string> splitTabs(const std::string& line) {
+    std::vector<std::string> fields;
+    std::size_t start = 0;
+    for (std::size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1) {
+        fields.push_back(line.substr(start, tab - start));
+    }
+    fields.push_back(line.substr(start));
+    return fields;
+}
+
+}  // namespace
+
+PraatTextGrid readTextGridWithPraat(const fs::path& file) {
+    TempDir scratch;
+    const fs::path script = scratch.write("read.praat", kPraatReader);
+    const ProgramResult run = runProgram(
+        kPraatProgram, {"--run", script.string(), fs::absolute(file).string()}, scratch.path());
+    PraatTextGrid grid;
+    EXPECT_EQ(run.status, 0) << "Praat cannot read " << file << ": " << run.err;
+    if (run.status != 0) {
+        return grid;
+    }
+    for (const std::string& line : splitLines(run.out)) {
+        const std::vector<std::string> fields = splitTabs(line);
+        if (fields.size() == 2 && fields[0] == "grid") {
+            grid.endMs = std::stoi(fields[1]);
+        } else if (fields.size() == 4) {
+            grid.intervals.push_back(
+                {fields[0], std::stoi(fields[1]), std::stoi(fields[2]), fields[3]});
+        } else {
+            ADD_FAILURE() << "unexpected line from Praat: " << line;
+        }
+    }
+    return grid;
+}
+
+std::vector<std::string> jqLines(const std::string& filter, const fs::path& file) {
+    const ProgramResult run =
+        runProgram(kJqProgram, {"-r", filter, fs::absolute(file).string()}, fs::current_path());
+    EXPECT_EQ(run.status, 0) << "jq refuses " << file << ": " << run.err;
+    return splitLines(run.out);
 }
 
 }  // namespace phonemes::testing

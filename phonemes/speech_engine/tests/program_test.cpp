@@ -14,13 +14,18 @@
 
 #include "engine_test_support.h"
 #include "phone_inventory.h"
+#include "record_reader.h"
 #include "test_support.h"
 
 namespace phonemes {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::linesOf;
+using testing::parseRecords;
 using testing::ProgramResult;
+using testing::Record;
+using testing::RecordEntry;
 using testing::TempDir;
 using testing::Utterance;
 using testing::WavLayout;
@@ -31,17 +36,6 @@ constexpr int kWordStartToleranceMs = 60;
 constexpr int kDictationToleranceMs = 100;
 
 const std::string kCannotOpenAudio = "ERROR: Cannot create audio stream from file.\n";
-
-struct Entry {
-    std::string label;
-    int start;
-};
-
-struct Record {
-    std::string name;
-    int endTime = 0;
-    std::vector<Entry> entries;
-};
 
 // One recognised word: its phones and where it starts and ends. Needs every entry written
 // (-m 0), so that each word ends in its "_" marker.
@@ -55,51 +49,10 @@ ProgramResult runPhonemes(const std::vector<std::string>& arguments, const fs::p
     return testing::runProgram(PHONEMES_PROGRAM, arguments, folder);
 }
 
-std::vector<std::string> linesOf(const std::string& text, const std::string& end) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        const std::size_t stop = text.find(end, start);
-        if (stop == std::string::npos) {
-            lines.push_back(text.substr(start));
-            break;
-        }
-        lines.push_back(text.substr(start, stop - start));
-        start = stop + end.size();
-    }
-    return lines;
-}
-
-// The records of a plain output file (lines ended by CR LF).
-std::vector<Record> parseRecords(const std::string& bytes) {
-    std::vector<Record> records;
-    bool inRecord = false;
-    for (const std::string& line : linesOf(bytes, "\r\n")) {
-        if (!inRecord) {
-            const std::size_t close = line.rfind("]\t");
-            EXPECT_TRUE(line.starts_with("[") && close != std::string::npos) << line;
-            if (close == std::string::npos) {
-                continue;
-            }
-            records.push_back({line.substr(1, close - 1), std::stoi(line.substr(close + 2)), {}});
-            inRecord = true;
-        } else if (line.empty()) {
-            inRecord = false;
-        } else {
-            const std::size_t tab = line.find('\t');
-            EXPECT_NE(tab, std::string::npos) << line;
-            records.back().entries.push_back(
-                {line.substr(0, tab), std::stoi(line.substr(tab + 1))});
-        }
-    }
-    EXPECT_FALSE(inRecord) << "the last record is not ended by an empty line";
-    return records;
-}
-
 std::vector<Word> wordsOf(const Record& record) {
     std::vector<Word> words;
     Word word;
-    for (const Entry& entry : record.entries) {
+    for (const RecordEntry& entry : record.entries) {
         if (entry.label == "_") {
             word.end = entry.start;
             words.push_back(std::move(word));
@@ -424,12 +377,17 @@ TEST_F(ProgramTest, EmptyHintGivesARecordWithoutPhones) {
     EXPECT_TRUE(records[0].entries.empty());
 }
 
+// In either form.
 TEST_F(ProgramTest, UnwritableOutputFailsTheRun) {
     engine::testing::writeAudio(dir_ / "empty.wav", {}, 16000, testing::kWav16Bit16kHz);
 
-    const ProgramResult run = runPhonemes({"-q", "-o", "/dev/full", "empty.wav"}, dir_.path());
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "ERROR: Cannot write output file.\n");
+    for (const char* format : {"records", "json"}) {
+        SCOPED_TRACE(format);
+        const ProgramResult run = runPhonemes(
+            {"-q", "--format", format, "-o", "/dev/full", "empty.wav"}, dir_.path());
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.err, "ERROR: Cannot write output file.\n");
+    }
 }
 
 }  // namespace

@@ -1,0 +1,191 @@
+// The TextGrid and JSON forms of the program's results, end to end on generated speech, read
+// back by the programs their users read them with (Praat, jq) and compared with the records of
+// the same run.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "engine_test_support.h"
+#include "record_reader.h"
+#include "test_support.h"
+
+namespace phonemes {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::PraatTextGrid;
+using testing::ProgramResult;
+using testing::TaggedPhone;
+using testing::TaggedRecord;
+using testing::TempDir;
+using testing::TextGridInterval;
+
+const std::string kFoxTranscript = "The quick brown fox jumps over the lazy dog.";
+
+ProgramResult runPhonemes(const std::vector<std::string>& arguments, const fs::path& folder) {
+    return testing::runProgram(PHONEMES_PROGRAM, arguments, folder);
+}
+
+std::vector<std::string> wordsOfText(const std::string& text) {
+    std::vector<std::string> words;
+    for (const std::string& word : testing::linesOf(text, " ")) {
+        if (!word.empty()) {
+            words.push_back(word);
+        }
+    }
+    return words;
+}
+
+// The labelled intervals of one tier, as phones of a tagged record look.
+std::vector<TaggedPhone> labelled(const PraatTextGrid& grid, const std::string& tier) {
+    std::vector<TaggedPhone> found;
+    for (const TextGridInterval& interval : grid.intervals) {
+        if (interval.tier == tier && !interval.label.empty()) {
+            found.push_back({interval.label, interval.startMs, interval.endMs});
+        }
+    }
+    return found;
+}
+
+// The phones of a tagged record without the word-end markers.
+std::vector<TaggedPhone> phonesOnly(const TaggedRecord& record) {
+    std::vector<TaggedPhone> phones;
+    for (const TaggedPhone& phone : record.phones) {
+        if (phone.label != "_") {
+            phones.push_back(phone);
+        }
+    }
+    return phones;
+}
+
+// Where the phones of a tagged record begin.
+std::set<int> phoneStartsOf(const TaggedRecord& record) {
+    std::set<int> starts;
+    for (const TaggedPhone& phone : record.phones) {
+        if (phone.label != "_") {
+            starts.insert(phone.start);
+        }
+    }
+    return starts;
+}
+
+// "label start end" lines, times in ms, from a JSON Lines file for one file's array.
+std::vector<TaggedPhone> jsonIntervals(const fs::path& file, const std::string& name,
+                                       const std::string& array, const std::string& key) {
+    const std::string filter = "select(.file == \"" + name + "\") | ." + array + "[] | \"\\(." +
+                               key + ")\\t\\(.start * 1000 | round)\\t\\(.end * 1000 | round)\"";
+    std::vector<TaggedPhone> intervals;
+    for (const std::string& line : testing::jqLines(filter, file)) {
+        const std::vector<std::string> fields = testing::linesOf(line, "\t");
+        EXPECT_EQ(fields.size(), 3u) << line;
+        if (fields.size() == 3) {
+            intervals.push_back({fields[0], std::stoi(fields[1]), std::stoi(fields[2])});
+        }
+    }
+    return intervals;
+}
+
+class OutputFormats : public ::testing::TestWithParam<std::string> {
+  protected:
+    void SetUp() override {
+        fox_ = testing::writeUtterance(dir_ / "fox.wav", kFoxTranscript);
+        testing::writeUtterance(dir_ / "numbers.wav", "One two three four five.");
+        engine::testing::writeAudio(dir_ / "empty.wav", {}, 16000, testing::kWav16Bit16kHz);
+        dir_.write("notes.wav", "These are notes, not audio.\n");
+        dir_.write("hints.txt", "fox.wav:" + kFoxTranscript + "\n");
+    }
+
+    ProgramResult run(std::vector<std::string> arguments) const {
+        arguments.insert(arguments.end(),
+                         {"-q", "-h", "hints.txt", "--phone-times", GetParam(), "*.wav"});
+        return runPhonemes(arguments, dir_.path());
+    }
+
+    TempDir dir_;
+    testing::Utterance fox_;
+};
+
+// Every file whose set-up succeeds gets a TextGrid and a JSON line that show what its record
+// shows: the same phones over the same stretches, the words where their phones begin, and
+// tiers that cover the whole audio.
+TEST_P(OutputFormats, TextGridAndJsonShowWhatTheRecordShows) {
+    const ProgramResult records = run({"-x", "-o", "out.txt", "--textgrid", "grids"});
+    ASSERT_EQ(records.status, 0) << records.err;
+    EXPECT_EQ(records.err, "ERROR: Cannot create audio stream from file.\n");
+    const ProgramResult json = run({"-o", "out.jsonl", "--format", "json"});
+    ASSERT_EQ(json.status, 0) << json.err;
+
+    const std::vector<TaggedRecord> tagged =
+        testing::parseTaggedRecords(testing::readFile(dir_ / "out.txt"));
+    std::vector<std::string> names;
+    for (const TaggedRecord& record : tagged) {
+        names.push_back(record.name);
+    }
+    ASSERT_EQ(names, (std::vector<std::string>{"empty.wav", "fox.wav", "numbers.wav"}));
+    const fs::path jsonFile = dir_ / "out.jsonl";
+    EXPECT_EQ(testing::jqLines(".file", jsonFile), names) << "one line per record, in order";
+    std::vector<std::string> grids;
+    for (const auto& entry : fs::directory_iterator(dir_ / "grids")) {
+        grids.push_back(entry.path().filename().string());
+    }
+    std::sort(grids.begin(), grids.end());
+    EXPECT_EQ(grids,
+              (std::vector<std::string>{"empty.TextGrid", "fox.TextGrid", "numbers.TextGrid"}));
+
+    for (const TaggedRecord& record : tagged) {
+        SCOPED_TRACE(record.name);
+        const std::string stem = fs::path(record.name).stem().string();
+        const PraatTextGrid grid =
+            testing::readTextGridWithPraat(dir_ / "grids" / (stem + ".TextGrid"));
+        const std::vector<TaggedPhone> phones = phonesOnly(record);
+        EXPECT_EQ(labelled(grid, "phones"), phones);
+        EXPECT_EQ(jsonIntervals(jsonFile, record.name, "phones", "phone"), phones);
+        EXPECT_EQ(testing::jqLines("select(.file == \"" + record.name + "\") | .end * 1000 | round",
+                                   jsonFile),
+                  std::vector<std::string>{std::to_string(record.endTime)});
+
+        const std::vector<TaggedPhone> words = labelled(grid, "words");
+        EXPECT_EQ(jsonIntervals(jsonFile, record.name, "words", "word"), words);
+        // A word begins where its first phone does. (Which phones are first cannot be told from
+        // the record: the marker between two words that follow directly is too short to keep.)
+        const std::set<int> phoneStarts = phoneStartsOf(record);
+        for (const TaggedPhone& word : words) {
+            EXPECT_EQ(phoneStarts.count(word.start), 1u) << word.label << " at " << word.start;
+        }
+        if (record.name == "fox.wav") {
+            std::vector<std::string> shown;
+            for (const TaggedPhone& word : words) {
+                shown.push_back(word.label);
+            }
+            EXPECT_EQ(shown, wordsOfText(kFoxTranscript)) << "the transcript's own spelling";
+            EXPECT_NEAR(grid.endMs, fox_.durationMs, 1) << "the tiers cover the whole audio";
+        }
+        if (record.name == "empty.wav") {
+            EXPECT_EQ(grid.endMs, 0);
+            EXPECT_EQ(grid.intervals,
+                      (std::vector<TextGridInterval>{{"words", 0, 0, ""}, {"phones", 0, 0, ""}}));
+        }
+    }
+}
+
+// A TextGrid that cannot be written costs only itself.
+TEST_P(OutputFormats, AnUnwritableTextGridIsReportedAndTheBatchGoesOn) {
+    fs::create_directories(dir_ / "grids" / "fox.TextGrid");  // a folder in the file's place
+    const ProgramResult grids = run({"-o", "out.txt", "--textgrid", "grids"});
+    EXPECT_EQ(grids.status, 0);
+    EXPECT_EQ(grids.err,
+              "ERROR: Cannot write TextGrid file grids/fox.TextGrid.\n"
+              "ERROR: Cannot create audio stream from file.\n");
+    EXPECT_TRUE(fs::is_regular_file(dir_ / "grids" / "numbers.TextGrid"));
+    EXPECT_EQ(testing::parseRecords(testing::readFile(dir_ / "out.txt")).size(), 3u);
+}
+
+INSTANTIATE_TEST_SUITE_P(PhoneTimes, OutputFormats, ::testing::Values("weights", "acoustic"),
+                         [](const auto& info) { return info.param; });
+
+}  // namespace
+}  // namespace phonemes

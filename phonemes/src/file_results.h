@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string_view>
+
+#include "extractor.h"
+
+namespace phonemes {
+
+// Writes what one processed file gives: its record, in the form the options choose (plain or
+// tagged records, or a line of JSON), appended to the output file and flushed; then, when a
+// TextGrid folder was given, its TextGrid. Returns false when the output file cannot be
+// written, which must stop the batch. A TextGrid that cannot be written costs only itself: one
+// error line names it and the batch goes on.
+bool writeFileResults(Extractor& extractor, std::string_view baseName);
+
+}  // namespace phonemes

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <ostream>
+#include <string_view>
+
+#include "phone_timeline.h"
+
+namespace phonemes {
+
+// Writes one file's words and phones as a Praat TextGrid in the long text form ("ooTextFile",
+// UTF-8) with two interval tiers, "words" and "phones". Both cover the whole audio, from 0 to
+// the audio's length (or to the end of the last interval, if that is later), with empty
+// intervals where nothing was said. The phones are those a record keeps (minimum duration);
+// word-end markers become empty intervals. A file with nothing recognised gets empty tiers.
+// Returns false when writing failed.
+bool writeTextGrid(std::ostream& out, const PhoneTimeline& timeline, std::int32_t minimumDuration);
+
+// Where the TextGrid of an input file goes: the folder, and the input's base name with its
+// extension replaced by ".TextGrid".
+std::filesystem::path textGridPathFor(const std::filesystem::path& folder,
+                                      std::string_view baseName);
+
+// Writes the TextGrid to the path through a temporary file beside it, which is renamed over
+// the path only once complete: the path never holds half a TextGrid. False on failure, with
+// nothing left behind.
+bool saveTextGrid(const std::filesystem::path& path, const PhoneTimeline& timeline,
+                  std::int32_t minimumDuration);
+
+}  // namespace phonemes
