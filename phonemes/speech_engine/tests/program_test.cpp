@@ -6,8 +6,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -423,6 +425,79 @@ TEST_F(ProgramTest, EmptyHintGivesARecordWithoutPhones) {
     EXPECT_EQ(records[0].name, "spoken.wav");
     EXPECT_TRUE(records[0].entries.empty());
 }
+
+// A batch run the way a hostile user might: what the folder holds, the command line after
+// "-o out.txt", the standard streams, and what must come of it: standard error byte for byte,
+// the records' names in order, and a line that standard output must hold.
+struct BatchCase {
+    const char* name;
+    std::function<void(const TempDir&)> prepare;
+    std::vector<std::string> arguments;
+    testing::RunOptions streams;
+    std::string err;
+    std::vector<std::string> records;
+    std::string outputLine;  // empty: standard output is not looked at
+
+    friend void PrintTo(const BatchCase& c, std::ostream* os) { *os << c.name; }
+};
+
+// A batch of a few short files takes seconds; one that blocks fails instead of hanging the suite.
+constexpr std::chrono::seconds kBatchTimeLimit{120};
+const std::string kThanks = "Thank you very much";
+
+void speakThanks(const TempDir& dir, const std::string& name) {
+    testing::writeUtterance(dir / name, kThanks + ".");
+}
+
+void writeEmptyWav(const TempDir& dir, const std::string& name) {
+    engine::testing::writeAudio(dir / name, {}, 16000, testing::kWav16Bit16kHz);
+}
+
+testing::RunOptions closedOutput() {
+    testing::RunOptions streams;
+    streams.standardOutputClosed = true;
+    return streams;
+}
+
+class HostileBatchTest : public ProgramTest, public ::testing::WithParamInterface<BatchCase> {};
+
+TEST_P(HostileBatchTest, EveryFileThatCanBeReadGetsItsRecordAndTheRunSucceeds) {
+    const BatchCase& c = GetParam();
+    c.prepare(dir_);
+    std::vector<std::string> arguments{"-o", "out.txt"};
+    arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+    testing::RunOptions streams = c.streams;
+    streams.timeLimit = kBatchTimeLimit;
+
+    const ProgramResult run =
+        testing::runProgram(PHONEMES_PROGRAM, arguments, dir_.path(), streams);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, c.err);
+    std::vector<std::string> names;
+    for (const Record& record : parseRecords(output())) {
+        names.push_back(record.name);
+    }
+    EXPECT_EQ(names, c.records);
+    if (!c.outputLine.empty()) {
+        EXPECT_NE(run.out.find("\n" + c.outputLine + "\n"), std::string::npos) << run.out;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Batches, HostileBatchTest,
+    ::testing::Values(
+        // `phonemes -t a.wav b.wav a.wav | head -1`: nobody reads the console any more.
+        BatchCase{"ClosedStandardOutput",
+                  [](const TempDir& d) {
+                      speakThanks(d, "a.wav");
+                      writeEmptyWav(d, "b.wav");
+                  },
+                  {"-t", "a.wav", "b.wav", "a.wav"},
+                  closedOutput(),
+                  "",
+                  {"a.wav", "b.wav", "a.wav"},
+                  ""}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ProgramTest, UnwritableOutputFailsTheRun) {
     engine::testing::writeAudio(dir_ / "empty.wav", {}, 16000, testing::kWav16Bit16kHz);
