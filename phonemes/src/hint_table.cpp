@@ -12,9 +12,11 @@ void HintTable::loadHints(const std::string& hintsFile, Console& console) {
     if (hintsFile.empty()) {
         return;
     }
+    // Anything that reads as a stream will do: a pipe, /dev/stdin, a process substitution, a
+    // device. Only a directory, which opens but cannot be read, is refused.
     std::error_code error;
     std::ifstream in;
-    if (std::filesystem::is_regular_file(hintsFile, error)) {
+    if (!std::filesystem::is_directory(hintsFile, error)) {
         in.open(hintsFile, std::ios::binary);
     }
     if (!in.is_open()) {

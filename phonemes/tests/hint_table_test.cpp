@@ -2,8 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <functional>
 #include <sstream>
+#include <thread>
 
 #include "console.h"
 #include "test_support.h"
@@ -113,6 +120,91 @@ TEST_F(LoadHints, UnopenablePathsAreReported) {
     }
     EXPECT_FALSE(table.findHint("a.wav").has_value());
 }
+
+// Writes the bytes into a named pipe once a reader has opened it, then closes it. It gives up
+// after a while, so that a reader that never comes fails the test instead of hanging it.
+class FifoWriter {
+  public:
+    FifoWriter(const std::filesystem::path& fifo, std::string bytes)
+        : thread_([fifo, bytes = std::move(bytes)] {
+              const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+              int fd = -1;
+              // Opening for writing without a reader fails at once (ENXIO) when non-blocking.
+              while ((fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC)) < 0 &&
+                     errno == ENXIO && std::chrono::steady_clock::now() < deadline) {
+                  std::this_thread::sleep_for(std::chrono::milliseconds(10));
+              }
+              if (fd >= 0) {
+                  ::fcntl(fd, F_SETFL, 0);
+                  EXPECT_EQ(::write(fd, bytes.data(), bytes.size()),
+                            static_cast<ssize_t>(bytes.size()));
+                  ::close(fd);
+              }
+          }) {}
+
+  private:
+    std::jthread thread_;
+};
+
+class LoadHintsFromStream;
+
+// A hints file that is a stream rather than a regular file, made in the test's folder; what must
+// stay open while it is read is kept by the test.
+struct StreamCase {
+    const char* name;
+    std::function<std::string(LoadHintsFromStream&)> make;
+    std::optional<std::string> hint;  // what a.wav's hint reads as
+
+    friend void PrintTo(const StreamCase& c, std::ostream* os) { *os << c.name; }
+};
+
+const std::string kStreamedHints = "a.wav:hello world\n";
+
+class LoadHintsFromStream : public LoadHints, public ::testing::WithParamInterface<StreamCase> {
+  public:
+    using LoadHints::dir;
+    std::optional<FifoWriter> writer;
+    int pipeReader = -1;
+
+    ~LoadHintsFromStream() override {
+        if (pipeReader >= 0) {
+            ::close(pipeReader);
+        }
+    }
+};
+
+TEST_P(LoadHintsFromStream, IsReadWithoutAMessage) {
+    EXPECT_EQ(load(GetParam().make(*this)), "");
+    EXPECT_EQ(table.findHint("a.wav"), GetParam().hint);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Streams, LoadHintsFromStream,
+    ::testing::Values(StreamCase{"NamedPipe",
+                                 [](LoadHintsFromStream& t) {
+                                     const auto fifo = t.dir / "hints.fifo";
+                                     EXPECT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+                                     t.writer.emplace(fifo, kStreamedHints);
+                                     return fifo.string();
+                                 },
+                                 "hello world"},
+                      // The name a shell's process substitution <(...) hands over.
+                      StreamCase{"ProcessSubstitution",
+                                 [](LoadHintsFromStream& t) {
+                                     int ends[2];
+                                     EXPECT_EQ(::pipe(ends), 0);
+                                     EXPECT_EQ(::write(ends[1], kStreamedHints.data(),
+                                                       kStreamedHints.size()),
+                                               static_cast<ssize_t>(kStreamedHints.size()));
+                                     ::close(ends[1]);
+                                     t.pipeReader = ends[0];
+                                     return "/dev/fd/" + std::to_string(ends[0]);
+                                 },
+                                 "hello world"},
+                      StreamCase{"CharacterDevice",
+                                 [](LoadHintsFromStream&) { return std::string("/dev/null"); },
+                                 std::nullopt}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // A stream that yields some lines and then fails, as a disk read error would.
 class FailingAfter : public std::streambuf {

@@ -453,6 +453,12 @@ void writeEmptyWav(const TempDir& dir, const std::string& name) {
     engine::testing::writeAudio(dir / name, {}, 16000, testing::kWav16Bit16kHz);
 }
 
+testing::RunOptions withInput(std::string bytes) {
+    testing::RunOptions streams;
+    streams.standardInput = std::move(bytes);
+    return streams;
+}
+
 testing::RunOptions closedOutput() {
     testing::RunOptions streams;
     streams.standardOutputClosed = true;
@@ -496,7 +502,15 @@ INSTANTIATE_TEST_SUITE_P(
                   closedOutput(),
                   "",
                   {"a.wav", "b.wav", "a.wav"},
-                  ""}),
+                  ""},
+        // `... | phonemes -t -h /dev/stdin a.wav`: the echo is the hint, as the hint writes it.
+        BatchCase{"HintsFromStandardInput",
+                  [](const TempDir& d) { speakThanks(d, "a.wav"); },
+                  {"-t", "-h", "/dev/stdin", "a.wav"},
+                  withInput("a.wav:" + kThanks + "\n"),
+                  "",
+                  {"a.wav"},
+                  "-- " + kThanks}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ProgramTest, UnwritableOutputFailsTheRun) {
