@@ -27,6 +27,9 @@ class TempDir {
 
 std::string readFile(const std::filesystem::path& path);
 
+// Leaves a Unix socket's file at the path, as a server that has gone away does.
+void makeSocketFile(const std::filesystem::path& path);
+
 struct ProgramResult {
     int status = -1;  // exit status, or -1 when the program did not exit normally
     std::string out;

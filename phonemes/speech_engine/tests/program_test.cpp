@@ -3,6 +3,7 @@
 // file format, and files that cannot be recognised must not stop the batch.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cctype>
@@ -442,7 +443,7 @@ struct BatchCase {
 };
 
 // A batch of a few short files takes seconds; one that blocks fails instead of hanging the suite.
-constexpr std::chrono::seconds kBatchTimeLimit{120};
+constexpr std::chrono::seconds kBatchTimeLimit{60};
 const std::string kThanks = "Thank you very much";
 
 void speakThanks(const TempDir& dir, const std::string& name) {
@@ -510,7 +511,21 @@ INSTANTIATE_TEST_SUITE_P(
                   withInput("a.wav:" + kThanks + "\n"),
                   "",
                   {"a.wav"},
-                  "-- " + kThanks}),
+                  "-- " + kThanks},
+        // `mkfifo b.wav; phonemes *.wav`, and a socket and a device: none is a file to decode,
+        // and none may block the batch.
+        BatchCase{"InputsThatAreNotRegularFiles",
+                  [](const TempDir& d) {
+                      speakThanks(d, "a.wav");
+                      ASSERT_EQ(::mkfifo((d / "b.wav").c_str(), 0600), 0);
+                      testing::makeSocketFile(d / "c.wav");
+                      writeEmptyWav(d, "d.wav");
+                  },
+                  {"-q", "*.wav", "/dev/zero"},
+                  {},
+                  kCannotOpenAudio + kCannotOpenAudio + kCannotOpenAudio,
+                  {"a.wav", "d.wav"},
+                  ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ProgramTest, UnwritableOutputFailsTheRun) {
