@@ -540,7 +540,19 @@ INSTANTIATE_TEST_SUITE_P(
                   {},
                   kCannotOpenAudio + kCannotOpenAudio,
                   {"[brackets] and  spaces.wav", "tab\there.wav", "\xC3\xBCml\xC3\xA4ut.wav"},
-                  ""}),
+                  ""},
+        // A name in Latin-1 opens, its record shows its bytes, and a hints line in the same code
+        // page finds it.
+        BatchCase{"NameThatIsNotUtf8",
+                  [](const TempDir& d) {
+                      speakThanks(d, "caf\xE9.wav");
+                      d.write("hints.txt", "caf\xE9.wav:" + kThanks + "\n");
+                  },
+                  {"-t", "-h", "hints.txt", "caf*.wav"},
+                  {},
+                  "",
+                  {"caf\xE9.wav"},
+                  "-- " + kThanks}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ProgramTest, UnwritableOutputFailsTheRun) {
