@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "console.h"
+#include "text_encoding.h"
 
 namespace phonemes {
 
@@ -39,7 +40,17 @@ bool HintTable::readEntries(std::istream& in) {
         if (colon == std::string::npos) {
             continue;
         }
-        hints_[line.substr(0, colon)] = line.substr(colon + 1);
+        std::string key = line.substr(0, colon);
+        std::string text = line.substr(colon + 1);
+        // Hints files written on Windows are in its ANSI code page: a line that is not UTF-8 is
+        // read as Windows-1252. Its key also stays as written, for a file whose name has those
+        // very bytes.
+        if (!isValidUtf8(line)) {
+            text = windows1252ToUtf8(text);
+            hints_[key] = text;
+            key = windows1252ToUtf8(key);
+        }
+        hints_[std::move(key)] = std::move(text);
     }
     return !in.bad();
 }

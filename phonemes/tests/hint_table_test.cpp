@@ -79,6 +79,27 @@ TEST(HintTable, LineEndsOfBothKindsGiveTheSameTable) {
     EXPECT_EQ(tableFrom("a.wav:x\r").findHint("a.wav"), "x\r");
 }
 
+// Each line that is not UTF-8 is read as Windows-1252, the way Windows writes hints files.
+TEST(HintTable, LinesThatAreNotUtf8AreReadAsWindows1252) {
+    HintTable table = tableFrom(
+        "utf8.wav:caf\xC3\xA9 cr\xC3\xA8me\n"
+        "caf\xE9.wav:na\xEFve caf\xE9\n"
+        "quotes.wav:\x93quoted\x94 \x80 5 \x85 \x9F\n"
+        "undefined.wav:\x81\x8D\x8F\x90\x9D\n"
+        "mixed.wav:\xC3\xA9 and \xE9\n");
+    const LookupCase cases[] = {
+        {"utf8.wav", "caf\xC3\xA9 cr\xC3\xA8me"},  // valid UTF-8 stays byte for byte
+        {"caf\xC3\xA9.wav", "na\xC3\xAFve caf\xC3\xA9"},
+        {"caf\xE9.wav", "na\xC3\xAFve caf\xC3\xA9"},  // a name in the file's own code page
+        {"quotes.wav", "\u201Cquoted\u201D \u20AC 5 \u2026 \u0178"},
+        {"undefined.wav", "\u0081\u008D\u008F\u0090\u009D"},
+        {"mixed.wav", "\xC3\x83\xC2\xA9 and \xC3\xA9"},  // one byte off UTF-8: all of it is 1252
+    };
+    for (const LookupCase& c : cases) {
+        EXPECT_EQ(table.findHint(c.name), c.hint) << "name: '" << c.name << "'";
+    }
+}
+
 TEST(HintTable, LongLinesAreReadWhole) {
     std::string transcript(100000, 'w');
     EXPECT_EQ(tableFrom("long.wav:" + transcript + "\n").findHint("long.wav"), transcript);

@@ -541,6 +541,18 @@ INSTANTIATE_TEST_SUITE_P(
                   kCannotOpenAudio + kCannotOpenAudio,
                   {"[brackets] and  spaces.wav", "tab\there.wav", "\xC3\xBCml\xC3\xA4ut.wav"},
                   ""},
+        // A hints file written on Windows, in its code page: the hint is read as Windows-1252
+        // and echoed in UTF-8.
+        BatchCase{"Windows1252Hint",
+                  [](const TempDir& d) {
+                      testing::writeUtterance(d / "cafe.wav", "The caf\xC3\xA9 is open.");
+                      d.write("hints.txt", "cafe.wav:The caf\xE9 is open\r\n");
+                  },
+                  {"-t", "-h", "hints.txt", "cafe.wav"},
+                  {},
+                  "",
+                  {"cafe.wav"},
+                  "-- The caf\xC3\xA9 is open"},
         // A name in Latin-1 opens, its record shows its bytes, and a hints line in the same code
         // page finds it.
         BatchCase{"NameThatIsNotUtf8",
