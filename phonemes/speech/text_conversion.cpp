@@ -9,10 +9,6 @@
 namespace phonemes {
 namespace {
 
-constexpr char32_t kSurrogateFirst = 0xD800;
-constexpr char32_t kLowSurrogateFirst = 0xDC00;
-constexpr char32_t kSurrogateLast = 0xDFFF;
-constexpr char32_t kFirstSupplementary = 0x10000;
 // A byte that is no part of a UTF-8 character travels as the lone low surrogate U+DC80 to
 // U+DCFF (the byte's value plus kByteEscapeBase). Bytes below 0x80 are always characters.
 constexpr char32_t kByteEscapeBase = 0xDC00;

@@ -6,9 +6,6 @@ namespace phonemes {
 namespace {
 
 constexpr char32_t kMaxCodePoint = 0x10FFFF;
-constexpr char32_t kSurrogateFirst = 0xD800;
-constexpr char32_t kSurrogateLast = 0xDFFF;
-constexpr char32_t kFirstSupplementary = 0x10000;
 
 bool isContinuation(unsigned char byte) {
     return (byte & 0xC0) == 0x80;

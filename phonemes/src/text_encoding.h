@@ -10,6 +10,12 @@
 
 namespace phonemes {
 
+// UTF-16 surrogates, and the first code point that takes two of them.
+inline constexpr char32_t kSurrogateFirst = 0xD800;
+inline constexpr char32_t kLowSurrogateFirst = 0xDC00;
+inline constexpr char32_t kSurrogateLast = 0xDFFF;
+inline constexpr char32_t kFirstSupplementary = 0x10000;
+
 struct Utf8Character {
     char32_t codePoint;
     std::size_t length;  // bytes
