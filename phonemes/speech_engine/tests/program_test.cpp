@@ -434,7 +434,8 @@ struct BatchCase {
     const char* name;
     std::function<void(const TempDir&)> prepare;
     std::vector<std::string> arguments;
-    testing::RunOptions streams;
+    std::string standardInput;  // fed through a pipe; /dev/null when empty
+    bool standardOutputClosed;
     std::string err;
     std::vector<std::string> records;
     std::string outputLine;  // empty: standard output is not looked at
@@ -454,18 +455,6 @@ void writeEmptyWav(const TempDir& dir, const std::string& name) {
     engine::testing::writeAudio(dir / name, {}, 16000, testing::kWav16Bit16kHz);
 }
 
-testing::RunOptions withInput(std::string bytes) {
-    testing::RunOptions streams;
-    streams.standardInput = std::move(bytes);
-    return streams;
-}
-
-testing::RunOptions closedOutput() {
-    testing::RunOptions streams;
-    streams.standardOutputClosed = true;
-    return streams;
-}
-
 class HostileBatchTest : public ProgramTest, public ::testing::WithParamInterface<BatchCase> {};
 
 TEST_P(HostileBatchTest, EveryFileThatCanBeReadGetsItsRecordAndTheRunSucceeds) {
@@ -473,7 +462,11 @@ TEST_P(HostileBatchTest, EveryFileThatCanBeReadGetsItsRecordAndTheRunSucceeds) {
     c.prepare(dir_);
     std::vector<std::string> arguments{"-o", "out.txt"};
     arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
-    testing::RunOptions streams = c.streams;
+    testing::RunOptions streams;
+    if (!c.standardInput.empty()) {
+        streams.standardInput = c.standardInput;
+    }
+    streams.standardOutputClosed = c.standardOutputClosed;
     streams.timeLimit = kBatchTimeLimit;
 
     const ProgramResult run =
@@ -500,7 +493,8 @@ INSTANTIATE_TEST_SUITE_P(
                       writeEmptyWav(d, "b.wav");
                   },
                   {"-t", "a.wav", "b.wav", "a.wav"},
-                  closedOutput(),
+                  "",
+                  true,
                   "",
                   {"a.wav", "b.wav", "a.wav"},
                   ""},
@@ -508,7 +502,8 @@ INSTANTIATE_TEST_SUITE_P(
         BatchCase{"HintsFromStandardInput",
                   [](const TempDir& d) { speakThanks(d, "a.wav"); },
                   {"-t", "-h", "/dev/stdin", "a.wav"},
-                  withInput("a.wav:" + kThanks + "\n"),
+                  "a.wav:" + kThanks + "\n",
+                  false,
                   "",
                   {"a.wav"},
                   "-- " + kThanks},
@@ -522,7 +517,8 @@ INSTANTIATE_TEST_SUITE_P(
                       writeEmptyWav(d, "d.wav");
                   },
                   {"-q", "*.wav", "/dev/zero"},
-                  {},
+                  "",
+                  false,
                   kCannotOpenAudio + kCannotOpenAudio + kCannotOpenAudio,
                   {"a.wav", "d.wav"},
                   ""},
@@ -537,7 +533,8 @@ INSTANTIATE_TEST_SUITE_P(
                       }
                   },
                   {"-q", "*.wav"},
-                  {},
+                  "",
+                  false,
                   kCannotOpenAudio + kCannotOpenAudio,
                   {"[brackets] and  spaces.wav", "tab\there.wav", "\xC3\xBCml\xC3\xA4ut.wav"},
                   ""},
@@ -549,7 +546,8 @@ INSTANTIATE_TEST_SUITE_P(
                       d.write("hints.txt", "cafe.wav:The caf\xE9 is open\r\n");
                   },
                   {"-t", "-h", "hints.txt", "cafe.wav"},
-                  {},
+                  "",
+                  false,
                   "",
                   {"cafe.wav"},
                   "-- The caf\xC3\xA9 is open"},
@@ -561,7 +559,8 @@ INSTANTIATE_TEST_SUITE_P(
                       d.write("hints.txt", "caf\xE9.wav:" + kThanks + "\n");
                   },
                   {"-t", "-h", "hints.txt", "caf*.wav"},
-                  {},
+                  "",
+                  false,
                   "",
                   {"caf\xE9.wav"},
                   "-- " + kThanks}),
