@@ -95,10 +95,11 @@ std::string windows1252ToUtf8(std::string_view text) {
     for (const char byte : text) {
         const auto value = static_cast<unsigned char>(byte);
         char32_t c = value;
-        const std::size_t highIndex = value - kWindows1252HighFirst;
-        if (value >= kWindows1252HighFirst && highIndex < kWindows1252High.size()) {
-            const char16_t defined = kWindows1252High[highIndex];
-            c = defined != 0 ? defined : value;
+        if (value >= kWindows1252HighFirst) {
+            const std::size_t index = value - kWindows1252HighFirst;
+            if (index < kWindows1252High.size() && kWindows1252High[index] != 0) {
+                c = kWindows1252High[index];
+            }
         }
         appendUtf8(converted, c);
     }

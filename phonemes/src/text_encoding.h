@@ -21,9 +21,9 @@ struct Utf8Character {
     std::size_t length;  // bytes
 };
 
-// The character whose UTF-8 sequence starts at text[pos]; nullopt when no valid sequence starts
-// there (a stray continuation byte, a cut, overlong or surrogate sequence, a code point beyond
-// U+10FFFF).
+// The character whose UTF-8 sequence starts at text[pos] (pos < text.size()); nullopt when no
+// valid sequence starts there (a stray continuation byte, a cut, overlong or surrogate
+// sequence, a code point beyond U+10FFFF).
 std::optional<Utf8Character> decodeUtf8(std::string_view text, std::size_t pos);
 
 // Appends the code point (at most U+10FFFF) in UTF-8.
