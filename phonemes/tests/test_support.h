@@ -1,6 +1,8 @@
 #pragma once
 
+#include <chrono>
 #include <filesystem>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -26,15 +28,31 @@ class TempDir {
 
 std::string readFile(const std::filesystem::path& path);
 
+// Leaves a Unix socket's file at the path, as a server that has gone away does.
+void makeSocketFile(const std::filesystem::path& path);
+
 struct ProgramResult {
     int status = -1;  // exit status, or -1 when the program did not exit normally
     std::string out;
     std::string err;
 };
 
-// Runs a program with the arguments in a working directory, capturing both console streams.
+// How a program is run beyond its arguments.
+struct RunOptions {
+    // Fed to standard input through a pipe (at most 64 KiB, a pipe's buffer); /dev/null when
+    // absent.
+    std::optional<std::string> standardInput;
+    // Standard output is a pipe whose reading end is already closed, as after `| head -1`.
+    bool standardOutputClosed = false;
+    // A program still running after this long is killed (status -1); none when zero.
+    std::chrono::milliseconds timeLimit{0};
+};
+
+// Runs a program with the arguments in a working directory, capturing both console streams
+// (standard output only when it is not closed).
 ProgramResult runProgram(const std::string& program, const std::vector<std::string>& arguments,
-                         const std::filesystem::path& workingDirectory);
+                         const std::filesystem::path& workingDirectory,
+                         const RunOptions& options = {});
 
 // Where Debian installs the readers that tests check our formats with.
 inline constexpr const char* kPraatProgram = "/usr/bin/praat";
