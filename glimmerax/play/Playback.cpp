@@ -125,8 +125,9 @@ PlaybackSummary playThroughPlugin(const SoundSystemPlugin& plugin, PcmSource& so
         clip->autoUpdate();
         const auto updateEnd = SteadyClock::now();
         observer.afterUpdate();
+        auto clockAskedAt = SteadyClock::now();
         float clockMs = clip->getAudioStreamTime();
-        const auto now = SteadyClock::now();
+        auto now = SteadyClock::now();
 
         if (!paused && nextPause < settings.pauses.size() &&
             clockMs >= 1000.0 * settings.pauses[nextPause].atSeconds) {
@@ -142,13 +143,16 @@ PlaybackSummary playThroughPlugin(const SoundSystemPlugin& plugin, PcmSource& so
             observer.pauseChanged(false, clockMs);
             clip->setAudioStreamPause(false);
             paused = false;
+            clockAskedAt = SteadyClock::now();
             clockMs = clip->getAudioStreamTime();
+            now = SteadyClock::now();
         }
 
         const std::uint64_t delivered = decoder.deliveredBytes();
         const auto held = static_cast<std::uint64_t>(std::max(ringBuffer.readAvailable(), 0L));
         FrameRecord frame;
         frame.wallTime = now;
+        frame.clockAskedAt = clockAskedAt;
         frame.updateDuration = updateEnd - updateStart;
         frame.clockMs = clockMs;
         frame.consumedBytes = delivered > held ? delivered - held : 0;
@@ -185,6 +189,7 @@ PlaybackSummary playThroughPlugin(const SoundSystemPlugin& plugin, PcmSource& so
         std::this_thread::sleep_until(frameStart);
     }
 
+    observer.streamEnding();
     clip->closeAudioStream();
     decoder.stop();
     summary.deliveredBytes = decoder.deliveredBytes();

@@ -26,7 +26,8 @@ struct PlaybackSettings {
 
 // What the host saw in one frame.
 struct FrameRecord {
-    SteadyClock::time_point wallTime;
+    SteadyClock::time_point wallTime;            // right after the clock was read
+    SteadyClock::time_point clockAskedAt;        // right before
     std::chrono::nanoseconds updateDuration{0};  // time autoUpdate took
     float clockMs = 0.0f;
     std::uint64_t consumedBytes = 0;  // PCM the sound system has taken from the ring buffer
@@ -45,6 +46,8 @@ class PlaybackObserver {
     virtual void frameShown(const FrameRecord& /*frame*/) {}
     // A pause begins or ends, with the audio clock as the pause finds it or leaves it.
     virtual void pauseChanged(bool /*paused*/, float /*clockMs*/) {}
+    // The last frame has been shown; the stream is closed and the sound system stopped next.
+    virtual void streamEnding() {}
 };
 
 struct PlaybackSummary {
