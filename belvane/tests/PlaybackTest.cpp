@@ -11,8 +11,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <fstream>
+#include <optional>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -28,6 +31,12 @@ using glimmerax::testing::WaveSamples;
 
 const std::filesystem::path kPlayer = GLIMMERAX_PLAY_PATH;
 const std::filesystem::path kCycleProbe = BELVANE_CYCLE_PROBE_PATH;
+const std::filesystem::path kClockProbe = BELVANE_CLOCK_PROBE_PATH;
+
+// How far the clock may be from the sample heard where sound comes back after a silence, and
+// from the stream's length at its end.
+constexpr double kResumeToleranceMs = 10.0;
+constexpr double kEndToleranceMs = 30.0;
 
 bool isSilent(const WaveSamples& sound, std::size_t frame) {
     const auto first = sound.samples.begin() + static_cast<long>(frame * sound.channels);
@@ -207,6 +216,125 @@ TEST(PlaybackTest, WithoutAnyDeviceThePluginSaysSoAndTheClockStillRuns) {
         << run.err;
     EXPECT_NE(run.out.find("stopped when the audio clock passed the end"), std::string::npos)
         << run.out;
+}
+
+// What the clock probe saw in each frame of the host.
+struct ClockFrame {
+    double clockMs = 0.0;
+    std::optional<double> heardMs;
+    bool paused = false;
+};
+
+struct ClockRun {
+    double streamMs = 0.0;
+    std::vector<ClockFrame> frames;
+
+    // The first frame, after something was heard, in which sound is heard again after a silence
+    // of the host's or of the source's.
+    std::size_t firstHeardAfterSilence() const {
+        bool heard = false;
+        bool silence = false;
+        for (std::size_t i = 0; i < frames.size(); ++i) {
+            const bool heardNow = frames[i].heardMs && !frames[i].paused;
+            if (heard && silence && heardNow) {
+                return i;
+            }
+            silence = silence || (heard && !heardNow);
+            heard = heard || heardNow;
+        }
+        return frames.size();
+    }
+
+    bool neverBackwards() const {
+        for (std::size_t i = 1; i < frames.size(); ++i) {
+            if (frames[i].clockMs < frames[i - 1].clockMs) {
+                return false;
+            }
+        }
+        return true;
+    }
+};
+
+ClockRun runClockProbe(const std::vector<std::string>& arguments) {
+    const ProcessResult process = runProcess(kClockProbe, arguments);
+    EXPECT_EQ(process.exitCode, 0) << process.err;
+    ClockRun run;
+    std::istringstream lines(process.out);
+    std::string kind;
+    while (lines >> kind) {
+        if (kind == "stream_ms") {
+            lines >> run.streamMs;
+            continue;
+        }
+        ClockFrame frame;
+        std::string heard;
+        int paused = 0;
+        lines >> frame.clockMs >> heard >> paused;
+        if (heard != "-") {
+            frame.heardMs = std::stod(heard);
+        }
+        frame.paused = paused != 0;
+        run.frames.push_back(frame);
+    }
+    return run;
+}
+
+// The decoder stops for 0.6 s once it has delivered 0.6 s: the source runs dry, and the sound
+// stops at that sample and comes back from the next one. The video must wait for it.
+TEST(PlaybackClockTest, AfterAStallTheClockGoesOnFromTheFirstFreshSampleHeard) {
+    const ClockRun run = runClockProbe({"1.5", "--stall", "0.6:0.6"});
+
+    const std::size_t back = run.firstHeardAfterSilence();
+    ASSERT_LT(back, run.frames.size()) << "no silence with sound after it";
+    EXPECT_NEAR(*run.frames[back].heardMs, 600.0, 50.0) << "the fresh sample heard";
+    EXPECT_NEAR(run.frames[back].clockMs, *run.frames[back].heardMs, kResumeToleranceMs);
+    // Held at the stall's sample through the silence, not running on.
+    for (std::size_t i = back - 1; i > 0 && !run.frames[i].heardMs; --i) {
+        EXPECT_NEAR(run.frames[i].clockMs, 600.0, kResumeToleranceMs) << "frame " << i;
+    }
+    EXPECT_TRUE(run.neverBackwards());
+    EXPECT_NEAR(run.frames.back().clockMs, run.streamMs, kEndToleranceMs) << "at the end";
+}
+
+TEST(PlaybackClockTest, AcrossAPauseTheClockHoldsAndThenGoesOnWithTheSound) {
+    const ClockRun run = runClockProbe({"1.5", "--pause", "0.6:0.5"});
+
+    // The host reads the clock, then pauses: the first paused frame shows the clock before.
+    std::vector<double> heldAt;
+    for (std::size_t i = 1; i < run.frames.size(); ++i) {
+        if (run.frames[i - 1].paused && run.frames[i].paused) {
+            heldAt.push_back(run.frames[i].clockMs);
+        }
+    }
+    ASSERT_FALSE(heldAt.empty()) << "never paused";
+    EXPECT_NEAR(heldAt.front(), 600.0, 20.0);
+    EXPECT_EQ(*std::min_element(heldAt.begin(), heldAt.end()),
+              *std::max_element(heldAt.begin(), heldAt.end()))
+        << "the clock moved during the pause";
+    const std::size_t back = run.firstHeardAfterSilence();
+    ASSERT_LT(back, run.frames.size()) << "no sound after the pause";
+    EXPECT_NEAR(run.frames[back].clockMs, *run.frames[back].heardMs, kResumeToleranceMs);
+    EXPECT_TRUE(run.neverBackwards());
+}
+
+// The player prints the clock it reads; at the end of a stream that stalled on the way, the
+// clock shows the stream's length, not the time it took to play.
+TEST(PlaybackClockTest, ThePlayersLastLineShowsTheStreamsLength) {
+    TempFolder folder;
+    const WaveSamples input = makeDistinctSound(22050, 1, 1.5, WaveEncoding::kSigned16);
+
+    const PlayedRun run =
+        playIntoWave(folder, input, WaveEncoding::kSigned16, {"--stall", "0.5:1.0"});
+
+    ASSERT_EQ(run.process.exitCode, 0) << run.process.err;
+    std::smatch last;
+    ASSERT_TRUE(std::regex_search(
+        run.process.out, last,
+        std::regex(
+            "sent [0-9.]+ of [0-9.]+ s to the plug-in in ([0-9.]+) s; audio clock ([0-9]+) ms\n")))
+        << run.process.out;
+    EXPECT_GT(std::stod(last[1]), 2.0) << "the stall took time";
+    EXPECT_NEAR(std::stod(last[2]), 1500.0, kEndToleranceMs);
 }
 
 struct ProbeCase {
