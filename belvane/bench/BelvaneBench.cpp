@@ -191,6 +191,9 @@ int run(const BenchSettings& settings) {
     row("clock - heard, median", format("%+.2f ms", percentile(signedDistance, 0.5)));
     row("clock - heard, first frame after each silence", afterEachSilence(result.samples));
     row("times the clock went backwards", format("%.0f", static_cast<double>(backwards)));
+    row("stream frames heard twice, never heard",
+        format("%.0f", static_cast<double>(result.framesHeardTwice)) + ", " +
+            format("%.0f", static_cast<double>(result.framesNeverHeard)));
     row("audio clock at the end", format("%.1f ms", result.summary.finalClockMs));
     row("stream length", format("%.1f ms", result.streamMs));
     row("wall time", format("%.1f s", result.summary.wallTime.count()));

@@ -9,6 +9,7 @@
 #include <sndfile.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <memory>
@@ -79,6 +80,25 @@ std::vector<short> readRecording(const std::filesystem::path& path, unsigned int
     return samples;
 }
 
+// Walks the recording's stream frames in order: each should follow the one before.
+void countRepeatsAndGaps(const std::vector<short>& recording, std::uint64_t streamFrames,
+                         ClockCheck& check) {
+    std::uint64_t next = 0;
+    for (std::size_t at = 0; at + 1 < recording.size(); at += 2) {
+        const auto index = IndexedStream::indexOf(recording[at], recording[at + 1]);
+        if (!index) {
+            continue;
+        }
+        if (*index < next) {
+            ++check.framesHeardTwice;
+        } else {
+            check.framesNeverHeard += *index - next;
+            next = *index + 1;
+        }
+    }
+    check.framesNeverHeard += streamFrames - std::min(next, streamFrames);
+}
+
 double msBetween(SteadyClock::time_point from, SteadyClock::time_point to) {
     return std::chrono::duration<double, std::milli>(to - from).count();
 }
@@ -118,6 +138,7 @@ ClockCheck runClockCheck(const ClockCheckSettings& settings,
         throw std::runtime_error("the stream never started");
     }
 
+    countRepeatsAndGaps(recording, stream.frameCount(), check);
     const double rate = settings.sampleRate;
     check.streamMs = 1000.0 * static_cast<double>(stream.frameCount()) / rate;
     check.latencyMs = std::chrono::duration<double, std::milli>(observer.watch->latency()).count();

@@ -2,6 +2,7 @@
 
 #include "Playback.h"
 
+#include <cstdint>
 #include <optional>
 #include <vector>
 
@@ -34,6 +35,9 @@ struct ClockCheck {
     double latencyMs = 0.0;
     std::vector<ClockSample> samples;
     glimmerax::PlaybackSummary summary;
+    // Stream frames that the recording holds more than once, or not at all.
+    std::uint64_t framesHeardTwice = 0;
+    std::uint64_t framesNeverHeard = 0;
 };
 
 // Plays an indexed stream through the installed plug-in, driven as the video plug-in drives it,
