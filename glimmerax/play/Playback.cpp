@@ -22,6 +22,10 @@ constexpr double kDecoderLeadSeconds = 0.25;
 // Audio a sound system holds beyond the ring buffer: the clip's queue of blocks.
 constexpr long kSoundSystemQueueBytes =
     static_cast<long>(Ogre::AudioClip::kBlockSize) * Ogre::AudioClip::kQueuedBufferCount;
+// How many video frames the plug-in's queue must outlast at the rate played: the host may be
+// late by a frame, and the mixer takes a period at a time.
+constexpr double kQueuedFramesPlayed = 2.5;
+constexpr unsigned int kResampledBytesPerSample = 2;
 // After the last sample has left the ring buffer: time for the mixer to play it out.
 constexpr auto kMixerLatency = std::chrono::milliseconds(250);
 // How far the audio clock may run past the end of the stream before the host gives up on a
@@ -68,7 +72,32 @@ SteadyClock::duration seconds(double value) {
     return std::chrono::duration_cast<SteadyClock::duration>(std::chrono::duration<double>(value));
 }
 
+bool queueOutlastsFrames(unsigned int rate, unsigned int frameBytes) {
+    const double queueSeconds = static_cast<double>(kSoundSystemQueueBytes) / rate / frameBytes;
+    return queueSeconds >=
+           kQueuedFramesPlayed * std::chrono::duration<double>(kVideoFramePeriod).count();
+}
+
+// The highest rate that plays: 192 kHz, or half of it where the queue would not last.
+unsigned int highestPlayedRate(unsigned int frameBytes) {
+    unsigned int rate = kHighestPlayedRate;
+    while (rate > kLowestPlayedRate * 2 && !queueOutlastsFrames(rate, frameBytes)) {
+        rate /= 2;
+    }
+    return rate;
+}
+
 }  // namespace
+
+unsigned int playedRate(const PcmFormat& source) {
+    if (source.sampleRate < kLowestPlayedRate) {
+        return kLowestPlayedRate;
+    }
+    if (source.sampleRate <= highestPlayedRate(source.frameBytes())) {
+        return source.sampleRate;
+    }
+    return highestPlayedRate(source.channels * kResampledBytesPerSample);
+}
 
 PlaybackSummary playThroughPlugin(const SoundSystemPlugin& plugin, PcmSource& source,
                                   const PlaybackSettings& settings, PlaybackObserver& observer) {

@@ -13,13 +13,26 @@ namespace glimmerax {
 
 using SteadyClock = std::chrono::steady_clock;
 
+// One video frame of the host: autoUpdate and the clock are called once per frame.
+constexpr std::chrono::microseconds kVideoFramePeriod{16667};
+
+// OpenAL Soft opens no output below this rate.
+constexpr unsigned int kLowestPlayedRate = 8000;
+// The highest rate sound cards offer. The plug-in's queue of blocks must outlast a few video
+// frames, or the source runs dry between two of them: wider frames (16-bit stereo) play at
+// most at half this rate.
+constexpr unsigned int kHighestPlayedRate = 192000;
+
+// The rate at which the host plays a source of this format: its own, or the nearest one that
+// plays, to which it is resampled (into 16 bits).
+unsigned int playedRate(const PcmFormat& source);
+
 struct PlaybackSettings {
     // Host pauses, by the audio clock; sorted by atSeconds.
     std::vector<TimedHold> pauses;
     // Decoder stalls, by audio delivered; sorted by atSeconds.
     std::vector<TimedHold> stalls;
-    // One video frame: autoUpdate and the clock are called once per frame.
-    std::chrono::microseconds framePeriod{16667};
+    std::chrono::microseconds framePeriod = kVideoFramePeriod;
     // Set from outside (a signal handler) to end playback early.
     const std::atomic<bool>* interrupt = nullptr;
 };
