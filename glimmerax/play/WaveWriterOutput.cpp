@@ -82,8 +82,11 @@ void WaveWriterOutput::openDestination() {
     }
     // Beside the file it replaces, so that the rename stays within one file system.
     target_ = exists ? std::filesystem::canonical(destination_) : destination_;
-    std::string pattern =
-        (target_.parent_path() / ("." + target_.filename().string() + ".XXXXXX")).string();
+    // A hidden name: ".out.wav.XXXXXX".
+    std::string name = target_.filename().string();
+    name.insert(name.begin(), '.');
+    name.append(".XXXXXX");
+    std::string pattern = (target_.parent_path() / name).string();
     output_ = mkostemp(pattern.data(), O_CLOEXEC);
     if (output_ < 0) {
         throw cannotWrite(destination_, errno);
