@@ -39,6 +39,14 @@ TEST(PlayerCliTest, UsageErrorsExitWithTwoAndTheUsage) {
     EXPECT_EQ(result.out, "");
 }
 
+// A tenth of a second at 8 kHz, 16-bit mono.
+void writeTone(const std::filesystem::path& path) {
+    glimmerax::testing::writeWave(path,
+                                  glimmerax::testing::makeDistinctSound(
+                                      8000, 1, 0.1, glimmerax::testing::WaveEncoding::kSigned16),
+                                  glimmerax::testing::WaveEncoding::kSigned16);
+}
+
 std::string readBytes(const std::filesystem::path& path) {
     std::ifstream file(path, std::ios::binary);
     std::ostringstream bytes;
@@ -76,10 +84,7 @@ class PlayerFailureTest : public ::testing::TestWithParam<FailingRun> {};
 TEST_P(PlayerFailureTest, ReportsTheProblemAndLeavesTheFilesAsTheyWere) {
     TempFolder folder;
     const std::filesystem::path wav = folder / "tone.wav";
-    glimmerax::testing::writeWave(wav,
-                                  glimmerax::testing::makeDistinctSound(
-                                      8000, 1, 0.1, glimmerax::testing::WaveEncoding::kSigned16),
-                                  glimmerax::testing::WaveEncoding::kSigned16);
+    writeTone(wav);
     std::filesystem::create_hard_link(wav, folder / "same.wav");
     std::filesystem::copy_file(wav, folder / "other.wav");
     const glimmerax::testing::WaveSamples threeChannels{8000, 3, std::vector<short>(300, 100)};
@@ -158,10 +163,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(PlayerCliTest, PlaysIntoADeviceFile) {
     TempFolder folder;
     const std::filesystem::path wav = folder / "tone.wav";
-    glimmerax::testing::writeWave(wav,
-                                  glimmerax::testing::makeDistinctSound(
-                                      8000, 1, 0.1, glimmerax::testing::WaveEncoding::kSigned16),
-                                  glimmerax::testing::WaveEncoding::kSigned16);
+    writeTone(wav);
 
     const ProcessResult result = runProcess(kPlayer, {"--write-wav", "/dev/null", wav.string()});
 
