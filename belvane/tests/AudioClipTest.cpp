@@ -91,9 +91,10 @@ class AudioClipTest : public ::testing::Test {
 
 TEST_F(AudioClipTest, OpeningMakesOneSourceThatIsNeitherPlacedNorAttenuatedAndFourBuffers) {
     open();
+    // Last, it asks for the context it plays in: without one the clock runs on the timer.
     ASSERT_EQ(recording_al::functions(),
               (Functions{"alGenBuffers", "alGenSources", "alSource3f", "alSource3f", "alSource3f",
-                         "alSourcef", "alSourcei"}));
+                         "alSourcef", "alSourcei", "alcGetCurrentContext"}));
     const auto& calls = recording_al::calls();
     EXPECT_EQ(calls[0].integers, (std::vector<long long>{4}));
     EXPECT_EQ(calls[1].integers, (std::vector<long long>{1}));
@@ -211,19 +212,21 @@ TEST_F(AudioClipTest, RefillReplacesProcessedBuffersUntilTheRingBufferRunsShort)
 
     clip_.autoUpdate();
 
+    // The state comes first: whether the source stopped before fresh blocks went in.
     ASSERT_EQ(recording_al::functions(),
-              (Functions{"alGetSourcei", "alSourceUnqueueBuffers", "alBufferData",
+              (Functions{"alGetSourcei", "alGetSourcei", "alSourceUnqueueBuffers", "alBufferData",
                          "alSourceQueueBuffers", "alSourceUnqueueBuffers", "alBufferData",
                          "alSourceQueueBuffers", "alGetSourcei"}));
     const auto& calls = recording_al::calls();
-    EXPECT_EQ(calls[0].integers, (std::vector<long long>{source_, AL_BUFFERS_PROCESSED}));
-    EXPECT_EQ(calls[1].integers, (std::vector<long long>{source_, 1}));
-    EXPECT_EQ(calls[2].integers[0], buffers_[0]);
-    EXPECT_TRUE(calls[2].data == full);
-    EXPECT_EQ(calls[3].names, (std::vector<ALuint>{buffers_[0]}));
-    EXPECT_EQ(calls[5].integers[0], buffers_[1]);
-    EXPECT_TRUE(calls[5].data == part + Bytes(kBlock - 100, 0));
-    EXPECT_EQ(calls[7].integers, (std::vector<long long>{source_, AL_SOURCE_STATE}));
+    EXPECT_EQ(calls[0].integers, (std::vector<long long>{source_, AL_SOURCE_STATE}));
+    EXPECT_EQ(calls[1].integers, (std::vector<long long>{source_, AL_BUFFERS_PROCESSED}));
+    EXPECT_EQ(calls[2].integers, (std::vector<long long>{source_, 1}));
+    EXPECT_EQ(calls[3].integers[0], buffers_[0]);
+    EXPECT_TRUE(calls[3].data == full);
+    EXPECT_EQ(calls[4].names, (std::vector<ALuint>{buffers_[0]}));
+    EXPECT_EQ(calls[6].integers[0], buffers_[1]);
+    EXPECT_TRUE(calls[6].data == part + Bytes(kBlock - 100, 0));
+    EXPECT_EQ(calls[8].integers, (std::vector<long long>{source_, AL_SOURCE_STATE}));
     // The third processed buffer waits for the next frame.
     EXPECT_EQ(queryProcessed(source_), 1);
     EXPECT_EQ(recording_al::queuedBuffers(source_),
@@ -237,7 +240,8 @@ TEST_F(AudioClipTest, AnEmptyRingBufferLogsAudioLowOncePerCallAndUnqueuesNothing
     forget();
 
     clip_.autoUpdate();
-    EXPECT_EQ(recording_al::functions(), (Functions{"alGetSourcei", "alGetSourcei"}));
+    EXPECT_EQ(recording_al::functions(), (Functions{"alGetSourcei", "alGetSourcei"}))
+        << "the state and the processed count";
     EXPECT_EQ(log_.texts(), (std::vector<std::string>{kAudioLowMessage}));
     EXPECT_EQ(log_.messages()[0].level, Ogre::LML_NORMAL);
     EXPECT_EQ(queryProcessed(source_), 2);
@@ -292,6 +296,96 @@ TEST_F(AudioClipTest, AfterRunningDryTheSourceRestartsWithFreshAudioOnly) {
 
     EXPECT_TRUE(recording_al::playedBytes(source_) == expected);
     EXPECT_EQ(recording_al::playedBytes(source_).size(), expected.size());
+    EXPECT_TRUE(recording_al::errors().empty()) << recording_al::errors().front();
+}
+
+struct DryDuringRefillCase {
+    const char* name;
+    // The call before which the stand-in plays on, as OpenAL's mixer would meanwhile; "state
+    // after queueing" is the state query that follows the fresh blocks going in.
+    std::string playOnBefore;
+    // Blocks' worth of time the device clock moves on meanwhile.
+    int deviceClockBlocks;
+    // Whether the source went on into the fresh blocks before it stopped.
+    bool freshBlocksPlayed;
+};
+
+void PrintTo(const DryDuringRefillCase& param, std::ostream* out) {
+    *out << param.name;
+}
+
+class AudioClipDryDuringRefillTest : public AudioClipTest,
+                                     public ::testing::WithParamInterface<DryDuringRefillCase> {};
+
+// Three buffers have played and the fourth is playing when autoUpdate refills the three with
+// fresh blocks; meanwhile the source plays on to the end of its queue and stops. OpenAL cannot
+// tell whether it stopped before the fresh blocks went in (they must be played) or after playing
+// them too (they must not be played again); the device clock tells.
+TEST_P(AudioClipDryDuringRefillTest, EveryBlockIsHeardOnceWhateverTheSourceDidMeanwhile) {
+    const DryDuringRefillCase& param = GetParam();
+    recording_al::makeDefaultContextCurrent();
+    Bytes expected = openAndStart();
+    recording_al::playBuffers(source_, 3);
+    constexpr std::int64_t kBlockNanos = 1'000'000'000LL * (kBlock / 4) / kRate;
+    recording_al::setDeviceClock(100 * kBlockNanos);
+    expected = expected + feed(3 * kBlock);
+
+    bool queued = false;
+    bool playedOn = false;
+    recording_al::setCallHook([&](const std::string& function) {
+        queued = queued || function == "alSourceQueueBuffers";
+        const bool due =
+            function == param.playOnBefore ||
+            (param.playOnBefore == "state after queueing" && queued && function == "alGetSourcei");
+        if (due && !playedOn) {
+            playedOn = true;
+            recording_al::playToTheEnd(source_);
+            recording_al::setDeviceClock(recording_al::deviceClock() +
+                                         param.deviceClockBlocks * kBlockNanos);
+        }
+    });
+    clip_.autoUpdate();
+    recording_al::setCallHook(nullptr);
+    ASSERT_TRUE(playedOn);
+
+    EXPECT_EQ(recording_al::sourceState(source_),
+              param.freshBlocksPlayed ? AL_STOPPED : AL_PLAYING);
+    recording_al::playToTheEnd(source_);
+    // Fresh audio after it all starts the source again.
+    expected = expected + feed(kBlock);
+    clip_.autoUpdate();
+    recording_al::playToTheEnd(source_);
+    EXPECT_TRUE(recording_al::playedBytes(source_) == expected)
+        << recording_al::playedBytes(source_).size() << " bytes played, " << expected.size()
+        << " expected";
+    EXPECT_TRUE(recording_al::errors().empty()) << recording_al::errors().front();
+}
+
+INSTANTIATE_TEST_SUITE_P(Moments, AudioClipDryDuringRefillTest,
+                         ::testing::Values(DryDuringRefillCase{"StopsJustBeforeTheFreshBlocksGoIn",
+                                                               "alSourceQueueBuffers", 1, false},
+                                           DryDuringRefillCase{"HostStallsBeforeTheFreshBlocksGoIn",
+                                                               "alBufferData", 10, false},
+                                           DryDuringRefillCase{
+                                               "HostStallsAfterTheFreshBlocksWentIn",
+                                               "state after queueing", 4, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The host resumes a clip it has not started, out of its usual order: autoUpdate touches
+// nothing until the stream starts, which then plays as usual.
+TEST_F(AudioClipTest, AResumeBeforeTheStartLeavesOpenALAloneUntilTheStart) {
+    open();
+    forget();
+    clip_.setAudioStreamPause(false);
+    clip_.autoUpdate();
+    clip_.autoUpdate();
+    EXPECT_TRUE(recording_al::calls().empty());
+
+    const Bytes primed = feed(4 * kBlock);
+    clip_.startAudioStream();
+    EXPECT_EQ(recording_al::queuedBuffers(source_), buffers_);
+    recording_al::playBuffers(source_, 4);
+    EXPECT_TRUE(recording_al::playedBytes(source_) == primed);
     EXPECT_TRUE(recording_al::errors().empty()) << recording_al::errors().front();
 }
 

@@ -11,8 +11,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <csignal>
 #include <fstream>
+#include <optional>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -28,6 +33,12 @@ using glimmerax::testing::WaveSamples;
 
 const std::filesystem::path kPlayer = GLIMMERAX_PLAY_PATH;
 const std::filesystem::path kCycleProbe = BELVANE_CYCLE_PROBE_PATH;
+const std::filesystem::path kClockProbe = BELVANE_CLOCK_PROBE_PATH;
+
+// How far the clock may be from the sample heard where sound comes back after a silence, and
+// from the stream's length at its end.
+constexpr double kResumeToleranceMs = 10.0;
+constexpr double kEndToleranceMs = 30.0;
 
 bool isSilent(const WaveSamples& sound, std::size_t frame) {
     const auto first = sound.samples.begin() + static_cast<long>(frame * sound.channels);
@@ -51,6 +62,14 @@ WaveSamples withoutSilence(const WaveSamples& sound) {
         }
     }
     return kept;
+}
+
+std::size_t lastSound(const WaveSamples& sound) {
+    std::size_t frame = sound.frameCount();
+    while (frame > 0 && isSilent(sound, frame - 1)) {
+        --frame;
+    }
+    return frame;
 }
 
 // Frames of the longest silence between the first and the last sound.
@@ -137,9 +156,106 @@ INSTANTIATE_TEST_SUITE_P(
                       FormatCase{"Stereo16", 44100, 2, WaveEncoding::kSigned16},
                       FormatCase{"Mono8", 22050, 1, WaveEncoding::kUnsigned8},
                       FormatCase{"Stereo8", 48000, 2, WaveEncoding::kUnsigned8},
+                      // Float and double come out as their 16-bit conversion.
+                      FormatCase{"MonoFloat", 44100, 1, WaveEncoding::kFloat32},
+                      FormatCase{"StereoDouble", 48000, 2, WaveEncoding::kFloat64},
                       // The whole stream fits in the first four blocks.
                       FormatCase{"Mono8At8kHz", 8000, 1, WaveEncoding::kUnsigned8}),
     [](const auto& info) { return std::string(info.param.name); });
+
+struct RateCase {
+    const char* name;
+    unsigned int sourceRate;
+    unsigned int channels;
+    WaveEncoding encoding;
+    unsigned int playedRate;
+};
+
+void PrintTo(const RateCase& param, std::ostream* out) {
+    *out << param.name;
+}
+
+class PlaybackRateTest : public ::testing::TestWithParam<RateCase> {};
+
+// Rates the output does not take, or at which the plug-in's queue would run dry between two
+// frames of the host, are resampled to the nearest one that plays: the whole second of sound comes
+// out at that rate, in one piece. Resampled noise is not silent for a millisecond on end; a
+// source that runs dry is, for a mixer period or more.
+TEST_P(PlaybackRateTest, PlaysTheWholeSoundResampledWithoutAGap) {
+    const RateCase& param = GetParam();
+    TempFolder folder;
+    const WaveSamples input =
+        makeDistinctSound(param.sourceRate, param.channels, 1.0, param.encoding);
+
+    const PlayedRun run = playIntoWave(folder, input, param.encoding, {});
+
+    ASSERT_EQ(run.process.exitCode, 0) << run.process.err;
+    EXPECT_NE(run.process.err.find(
+                  "glimmerax-play: resampling " + std::to_string(param.sourceRate) + " Hz to " +
+                  std::to_string(param.playedRate) + " Hz, the nearest rate that plays\n"),
+              std::string::npos)
+        << run.process.err;
+    ASSERT_EQ(run.output.sampleRate, param.playedRate);
+    ASSERT_EQ(run.output.channels, param.channels);
+    const double heardSeconds =
+        static_cast<double>(lastSound(run.output) - firstSound(run.output)) / param.playedRate;
+    EXPECT_NEAR(heardSeconds, 1.0, 0.005);
+    EXPECT_LT(longestGap(run.output), param.playedRate / 1000) << "a gap in the sound";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rates, PlaybackRateTest,
+    ::testing::Values(RateCase{"Mono768kHz", 768000, 1, WaveEncoding::kSigned16, 192000},
+                      // At 192 kHz, 16-bit stereo would empty the plug-in's queue in 21 ms.
+                      RateCase{"Stereo384kHz", 384000, 2, WaveEncoding::kSigned16, 96000},
+                      RateCase{"Stereo4kHz", 4000, 2, WaveEncoding::kSigned16, 8000},
+                      RateCase{"Mono8At6kHz", 6000, 1, WaveEncoding::kUnsigned8, 8000}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct InterruptCase {
+    const char* name;
+    int signal;
+    int exitCode;
+};
+
+void PrintTo(const InterruptCase& param, std::ostream* out) {
+    *out << param.name;
+}
+
+class PlaybackInterruptTest : public ::testing::TestWithParam<InterruptCase> {};
+
+// A signal a second and a half into four seconds of sound: the player stops, the WAV holds
+// what was played, from the start, and the private folder is gone.
+TEST_P(PlaybackInterruptTest, TheWaveHoldsWhatPlayedAndThePrivateFolderGoes) {
+    TempFolder folder;
+    const std::filesystem::path in = folder / "in.wav";
+    const std::filesystem::path out = folder / "out.wav";
+    const std::filesystem::path temporary = folder / "tmp";
+    std::filesystem::create_directory(temporary);
+    const WaveSamples input = makeDistinctSound(22050, 1, 4.0, WaveEncoding::kSigned16);
+    glimmerax::testing::writeWave(in, input, WaveEncoding::kSigned16);
+    auto environment = privateEnvironment(folder);
+    environment.push_back({"TMPDIR", temporary.string()});
+
+    const ProcessResult run = runProcess(
+        kPlayer, {"--write-wav", out.string(), in.string()}, environment,
+        glimmerax::testing::DelayedSignal{GetParam().signal, std::chrono::milliseconds(1500)});
+
+    EXPECT_EQ(run.exitCode, GetParam().exitCode) << run.err;
+    EXPECT_NE(run.out.find("\ninterrupted\n"), std::string::npos) << run.out;
+    const WaveSamples heard = withoutSilence(readWave(out));
+    EXPECT_GT(heard.frameCount(), input.frameCount() / 8) << "too little played";
+    EXPECT_LT(heard.frameCount(), input.frameCount()) << "played to the end";
+    EXPECT_TRUE(std::equal(heard.samples.begin(), heard.samples.end(), input.samples.begin()))
+        << "what was played is not the start of the input";
+    EXPECT_TRUE(std::filesystem::is_empty(temporary)) << "a temporary folder is left";
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, PlaybackInterruptTest,
+                         ::testing::Values(InterruptCase{"Interrupt", SIGINT, 130},
+                                           InterruptCase{"Terminate", SIGTERM, 130},
+                                           InterruptCase{"HangUp", SIGHUP, 129}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // The host pauses at 0.5 s of audio clock for 0.5 s: the sound stops for that long, goes on
 // where it stopped, and the clock reads the same at the resume as at the pause.
@@ -207,6 +323,142 @@ TEST(PlaybackTest, WithoutAnyDeviceThePluginSaysSoAndTheClockStillRuns) {
         << run.err;
     EXPECT_NE(run.out.find("stopped when the audio clock passed the end"), std::string::npos)
         << run.out;
+}
+
+// OpenAL Soft's usual configuration on a machine without a sound card: it tries its back-ends,
+// ALSA among them, opens none, and the run ends as one without a device. The sanitizer build
+// checks for leaks at exit: what ALSA keeps for itself must not count as one.
+TEST(PlaybackTest, WithTheUsualDriversAndNoSoundCardThePlayerSucceeds) {
+    TempFolder folder;
+    std::ofstream(folder / "alsoft.conf") << "";
+    const std::filesystem::path in = folder / "in.wav";
+    glimmerax::testing::writeWave(in, makeDistinctSound(22050, 1, 0.3, WaveEncoding::kSigned16),
+                                  WaveEncoding::kSigned16);
+
+    const ProcessResult run = runProcess(kPlayer, {in.string()}, privateEnvironment(folder));
+
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err.find("LeakSanitizer"), std::string::npos) << run.err;
+    EXPECT_NE(run.out.find("sent 0.30 of 0.30 s to the plug-in"), std::string::npos) << run.out;
+}
+
+// What the clock probe saw in each frame of the host.
+struct ClockFrame {
+    double clockMs = 0.0;
+    std::optional<double> heardMs;
+    bool paused = false;
+};
+
+struct ClockRun {
+    double streamMs = 0.0;
+    std::vector<ClockFrame> frames;
+
+    // The first frame, after something was heard, in which sound is heard again after a silence
+    // of the host's or of the source's.
+    std::size_t firstHeardAfterSilence() const {
+        bool heard = false;
+        bool silence = false;
+        for (std::size_t i = 0; i < frames.size(); ++i) {
+            const bool heardNow = frames[i].heardMs && !frames[i].paused;
+            if (heard && silence && heardNow) {
+                return i;
+            }
+            silence = silence || (heard && !heardNow);
+            heard = heard || heardNow;
+        }
+        return frames.size();
+    }
+
+    bool neverBackwards() const {
+        for (std::size_t i = 1; i < frames.size(); ++i) {
+            if (frames[i].clockMs < frames[i - 1].clockMs) {
+                return false;
+            }
+        }
+        return true;
+    }
+};
+
+ClockRun runClockProbe(const std::vector<std::string>& arguments) {
+    const ProcessResult process = runProcess(kClockProbe, arguments);
+    EXPECT_EQ(process.exitCode, 0) << process.err;
+    ClockRun run;
+    std::istringstream lines(process.out);
+    std::string kind;
+    while (lines >> kind) {
+        if (kind == "stream_ms") {
+            lines >> run.streamMs;
+            continue;
+        }
+        ClockFrame frame;
+        std::string heard;
+        int paused = 0;
+        lines >> frame.clockMs >> heard >> paused;
+        if (heard != "-") {
+            frame.heardMs = std::stod(heard);
+        }
+        frame.paused = paused != 0;
+        run.frames.push_back(frame);
+    }
+    return run;
+}
+
+// The decoder stops for 0.6 s once it has delivered 0.6 s: the source runs dry, and the sound
+// stops at that sample and comes back from the next one. The video must wait for it.
+TEST(PlaybackClockTest, AfterAStallTheClockGoesOnFromTheFirstFreshSampleHeard) {
+    const ClockRun run = runClockProbe({"1.5", "--stall", "0.6:0.6"});
+
+    const std::size_t back = run.firstHeardAfterSilence();
+    ASSERT_LT(back, run.frames.size()) << "no silence with sound after it";
+    EXPECT_NEAR(*run.frames[back].heardMs, 600.0, 50.0) << "the fresh sample heard";
+    EXPECT_NEAR(run.frames[back].clockMs, *run.frames[back].heardMs, kResumeToleranceMs);
+    // Held at the stall's sample through the silence, not running on.
+    for (std::size_t i = back - 1; i > 0 && !run.frames[i].heardMs; --i) {
+        EXPECT_NEAR(run.frames[i].clockMs, 600.0, kResumeToleranceMs) << "frame " << i;
+    }
+    EXPECT_TRUE(run.neverBackwards());
+    EXPECT_NEAR(run.frames.back().clockMs, run.streamMs, kEndToleranceMs) << "at the end";
+}
+
+TEST(PlaybackClockTest, AcrossAPauseTheClockHoldsAndThenGoesOnWithTheSound) {
+    const ClockRun run = runClockProbe({"1.5", "--pause", "0.6:0.5"});
+
+    // The host reads the clock, then pauses: the first paused frame shows the clock before.
+    std::vector<double> heldAt;
+    for (std::size_t i = 1; i < run.frames.size(); ++i) {
+        if (run.frames[i - 1].paused && run.frames[i].paused) {
+            heldAt.push_back(run.frames[i].clockMs);
+        }
+    }
+    ASSERT_FALSE(heldAt.empty()) << "never paused";
+    EXPECT_NEAR(heldAt.front(), 600.0, 20.0);
+    EXPECT_EQ(*std::min_element(heldAt.begin(), heldAt.end()),
+              *std::max_element(heldAt.begin(), heldAt.end()))
+        << "the clock moved during the pause";
+    const std::size_t back = run.firstHeardAfterSilence();
+    ASSERT_LT(back, run.frames.size()) << "no sound after the pause";
+    EXPECT_NEAR(run.frames[back].clockMs, *run.frames[back].heardMs, kResumeToleranceMs);
+    EXPECT_TRUE(run.neverBackwards());
+}
+
+// The player prints the clock it reads; at the end of a stream that stalled on the way, the
+// clock shows the stream's length, not the time it took to play.
+TEST(PlaybackClockTest, ThePlayersLastLineShowsTheStreamsLength) {
+    TempFolder folder;
+    const WaveSamples input = makeDistinctSound(22050, 1, 1.5, WaveEncoding::kSigned16);
+
+    const PlayedRun run =
+        playIntoWave(folder, input, WaveEncoding::kSigned16, {"--stall", "0.5:1.0"});
+
+    ASSERT_EQ(run.process.exitCode, 0) << run.process.err;
+    std::smatch last;
+    ASSERT_TRUE(std::regex_search(
+        run.process.out, last,
+        std::regex(
+            "sent [0-9.]+ of [0-9.]+ s to the plug-in in ([0-9.]+) s; audio clock ([0-9]+) ms\n")))
+        << run.process.out;
+    EXPECT_GT(std::stod(last[1]), 2.0) << "the stall took time";
+    EXPECT_NEAR(std::stod(last[2]), 1500.0, kEndToleranceMs);
 }
 
 struct ProbeCase {

@@ -22,6 +22,10 @@ constexpr double kDecoderLeadSeconds = 0.25;
 // Audio a sound system holds beyond the ring buffer: the clip's queue of blocks.
 constexpr long kSoundSystemQueueBytes =
     static_cast<long>(Ogre::AudioClip::kBlockSize) * Ogre::AudioClip::kQueuedBufferCount;
+// How many video frames the plug-in's queue must outlast at the rate played: the host may be
+// late by a frame, and the mixer takes a period at a time.
+constexpr double kQueuedFramesPlayed = 2.5;
+constexpr unsigned int kResampledBytesPerSample = 2;
 // After the last sample has left the ring buffer: time for the mixer to play it out.
 constexpr auto kMixerLatency = std::chrono::milliseconds(250);
 // How far the audio clock may run past the end of the stream before the host gives up on a
@@ -68,7 +72,32 @@ SteadyClock::duration seconds(double value) {
     return std::chrono::duration_cast<SteadyClock::duration>(std::chrono::duration<double>(value));
 }
 
+bool queueOutlastsFrames(unsigned int rate, unsigned int frameBytes) {
+    const double queueSeconds = static_cast<double>(kSoundSystemQueueBytes) / rate / frameBytes;
+    return queueSeconds >=
+           kQueuedFramesPlayed * std::chrono::duration<double>(kVideoFramePeriod).count();
+}
+
+// The highest rate that plays: 192 kHz, or half of it where the queue would not last.
+unsigned int highestPlayedRate(unsigned int frameBytes) {
+    unsigned int rate = kHighestPlayedRate;
+    while (rate > kLowestPlayedRate * 2 && !queueOutlastsFrames(rate, frameBytes)) {
+        rate /= 2;
+    }
+    return rate;
+}
+
 }  // namespace
+
+unsigned int playedRate(const PcmFormat& source) {
+    if (source.sampleRate < kLowestPlayedRate) {
+        return kLowestPlayedRate;
+    }
+    if (source.sampleRate <= highestPlayedRate(source.frameBytes())) {
+        return source.sampleRate;
+    }
+    return highestPlayedRate(source.channels * kResampledBytesPerSample);
+}
 
 PlaybackSummary playThroughPlugin(const SoundSystemPlugin& plugin, PcmSource& source,
                                   const PlaybackSettings& settings, PlaybackObserver& observer) {
@@ -125,8 +154,9 @@ PlaybackSummary playThroughPlugin(const SoundSystemPlugin& plugin, PcmSource& so
         clip->autoUpdate();
         const auto updateEnd = SteadyClock::now();
         observer.afterUpdate();
+        auto clockAskedAt = SteadyClock::now();
         float clockMs = clip->getAudioStreamTime();
-        const auto now = SteadyClock::now();
+        auto now = SteadyClock::now();
 
         if (!paused && nextPause < settings.pauses.size() &&
             clockMs >= 1000.0 * settings.pauses[nextPause].atSeconds) {
@@ -142,13 +172,16 @@ PlaybackSummary playThroughPlugin(const SoundSystemPlugin& plugin, PcmSource& so
             observer.pauseChanged(false, clockMs);
             clip->setAudioStreamPause(false);
             paused = false;
+            clockAskedAt = SteadyClock::now();
             clockMs = clip->getAudioStreamTime();
+            now = SteadyClock::now();
         }
 
         const std::uint64_t delivered = decoder.deliveredBytes();
         const auto held = static_cast<std::uint64_t>(std::max(ringBuffer.readAvailable(), 0L));
         FrameRecord frame;
         frame.wallTime = now;
+        frame.clockAskedAt = clockAskedAt;
         frame.updateDuration = updateEnd - updateStart;
         frame.clockMs = clockMs;
         frame.consumedBytes = delivered > held ? delivered - held : 0;
@@ -185,6 +218,7 @@ PlaybackSummary playThroughPlugin(const SoundSystemPlugin& plugin, PcmSource& so
         std::this_thread::sleep_until(frameStart);
     }
 
+    observer.streamEnding();
     clip->closeAudioStream();
     decoder.stop();
     summary.deliveredBytes = decoder.deliveredBytes();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <system_error>
 
 namespace glimmerax {
 
@@ -106,6 +107,13 @@ PlayerOptions parsePlayerOptions(const std::vector<std::string>& arguments) {
         throw UsageError("one audio file at a time, not " + std::to_string(files.size()));
     }
     options.input = files.front();
+    // Playing into the file being played would destroy it. The same file can have other names
+    // (links, "./"): compare device and inode.
+    std::error_code notThere;
+    if (options.wavOutput &&
+        std::filesystem::equivalent(options.input, *options.wavOutput, notThere)) {
+        throw UsageError("--write-wav names the file being played, " + options.input.string());
+    }
     sortByStart(options.pauses);
     sortByStart(options.stalls);
     return options;

@@ -37,7 +37,8 @@ class UsageError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// Reads the arguments that follow the program name. Throws UsageError.
+// Reads the arguments that follow the program name. Throws UsageError, also when the WAV to
+// write is the file to play.
 PlayerOptions parsePlayerOptions(const std::vector<std::string>& arguments);
 
 std::string usageText(std::string_view program);

@@ -11,7 +11,9 @@
 namespace glimmerax {
 
 // An audio file decoded by libsndfile into PCM for the sound system: 8-bit files stay 8-bit,
-// everything else (16-bit, wider, float, Ogg Vorbis, ...) becomes 16-bit.
+// everything else (16-bit, wider, float, Ogg Vorbis, ...) becomes 16-bit. Float and double
+// samples are full scale at 1.0, as libsndfile reads integer samples into floats: 16-bit sound
+// written as float comes back unchanged.
 class SoundFile final : public PcmSource {
   public:
     // Throws std::runtime_error naming the file when it cannot be read or has neither one nor
@@ -23,6 +25,9 @@ class SoundFile final : public PcmSource {
     std::size_t readFrames(unsigned char* destination, std::size_t maxFrames) override;
 
   private:
+    // Reads float or double samples and converts them to 16 bits.
+    sf_count_t readFloatFrames(std::size_t maxFrames);
+
     struct Closer {
         void operator()(SNDFILE* file) const { sf_close(file); }
     };
@@ -30,7 +35,9 @@ class SoundFile final : public PcmSource {
     std::unique_ptr<SNDFILE, Closer> file_;
     PcmFormat format_;
     std::uint64_t frameCount_ = 0;
+    bool floatingPoint_ = false;
     std::vector<short> samples_;
+    std::vector<float> floatSamples_;
 };
 
 }  // namespace glimmerax

@@ -9,7 +9,11 @@
 namespace glimmerax {
 
 SoundSystemPlugin::SoundSystemPlugin(const std::filesystem::path& library) {
-    handle_ = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
+    // The plug-in, and the libraries it loads, stay mapped until the program ends, as the
+    // leak checker of the sanitizer build needs them at exit: memory that a library unloaded
+    // early still holds in its globals (ALSA's configuration, loaded by OpenAL Soft when it
+    // looks for a sound card) would be reported as leaked, from frames no one can name.
+    handle_ = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
     if (handle_ == nullptr) {
         throw std::runtime_error("cannot load the sound-system plug-in: " + std::string(dlerror()));
     }

@@ -1,10 +1,17 @@
 #include "WaveWriterOutput.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <stdexcept>
 #include <string>
 #include <system_error>
+#include <vector>
 
 namespace glimmerax {
 
@@ -32,23 +39,63 @@ void setVariable(const char* name, const std::filesystem::path& value) {
     }
 }
 
+std::runtime_error cannotWrite(const std::filesystem::path& path, int error) {
+    return std::runtime_error("cannot write " + path.string() + ": " + std::strerror(error));
+}
+
+// The permissions a new file gets from the process's umask.
+mode_t newFileMode() {
+    const mode_t mask = umask(0);
+    umask(mask);
+    return static_cast<mode_t>(0666) & ~mask;
+}
+
+constexpr std::size_t kCopyChunkBytes = 64 * 1024;
+
 }  // namespace
 
 WaveWriterOutput::WaveWriterOutput(std::filesystem::path destination, const PcmFormat& format)
     : destination_(std::move(destination)) {
-    // Find out now, not after the whole file has played, that the destination cannot be written.
-    if (!std::ofstream(destination_, std::ios::binary | std::ios::trunc)) {
-        throw std::runtime_error("cannot write " + destination_.string());
-    }
-
-    folder_ = makePrivateFolder();
-    // The destructor does not run for a constructor that throws: take the folder away here.
+    // The destructor does not run for a constructor that throws: clean up here.
     try {
+        // Find out now, not after the whole file has played, that the destination cannot be
+        // written.
+        openDestination();
+        folder_ = makePrivateFolder();
         configure(format);
     } catch (...) {
-        std::error_code ignored;
-        std::filesystem::remove_all(folder_, ignored);
+        discard();
         throw;
+    }
+}
+
+void WaveWriterOutput::openDestination() {
+    struct stat existing {};
+    const bool exists = stat(destination_.c_str(), &existing) == 0;
+    if (exists && !S_ISREG(existing.st_mode)) {
+        // A device or a pipe cannot be replaced: it is written as it is.
+        output_ = open(destination_.c_str(), O_WRONLY | O_CLOEXEC);
+        if (output_ < 0) {
+            throw cannotWrite(destination_, errno);
+        }
+        return;
+    }
+    // Beside the file it replaces, so that the rename stays within one file system.
+    target_ = exists ? std::filesystem::canonical(destination_) : destination_;
+    // A hidden name: ".out.wav.XXXXXX".
+    std::string name = target_.filename().string();
+    name.insert(name.begin(), '.');
+    name.append(".XXXXXX");
+    std::string pattern = (target_.parent_path() / name).string();
+    output_ = mkostemp(pattern.data(), O_CLOEXEC);
+    if (output_ < 0) {
+        throw cannotWrite(destination_, errno);
+    }
+    replacement_ = pattern;
+    // mkostemp makes the file private; the WAV gets the permissions of the file it replaces,
+    // or those of a new file.
+    if (fchmod(output_, exists ? existing.st_mode & 07777 : newFileMode()) != 0) {
+        throw cannotWrite(destination_, errno);
     }
 }
 
@@ -97,20 +144,63 @@ void WaveWriterOutput::configure(const PcmFormat& format) {
 }
 
 WaveWriterOutput::~WaveWriterOutput() {
-    std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
+    discard();
+}
+
+void WaveWriterOutput::discard() {
+    if (output_ >= 0) {
+        close(output_);
+        output_ = -1;
+    }
+    if (!replacement_.empty()) {
+        unlink(replacement_.c_str());
+        replacement_.clear();
+    }
+    if (!folder_.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove_all(folder_, ignored);
+    }
 }
 
 void WaveWriterOutput::deliver() {
     if (!std::filesystem::exists(rendering_)) {
         throw std::runtime_error("OpenAL wrote no sound for " + destination_.string());
     }
-    std::error_code error;
-    std::filesystem::rename(rendering_, destination_, error);
-    if (error) {
-        // The temporary folder may lie on another file system.
-        std::filesystem::copy_file(rendering_, destination_,
-                                   std::filesystem::copy_options::overwrite_existing);
+    copyRendering();
+    const int closed = close(output_);
+    output_ = -1;
+    if (closed != 0) {
+        throw cannotWrite(destination_, errno);
+    }
+    if (!replacement_.empty()) {
+        if (rename(replacement_.c_str(), target_.c_str()) != 0) {
+            throw cannotWrite(destination_, errno);
+        }
+        replacement_.clear();
+    }
+}
+
+void WaveWriterOutput::copyRendering() {
+    std::ifstream rendering(rendering_, std::ios::binary);
+    std::vector<char> chunk(kCopyChunkBytes);
+    while (rendering) {
+        rendering.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+        const char* next = chunk.data();
+        auto left = static_cast<std::size_t>(rendering.gcount());
+        while (left > 0) {
+            const ssize_t written = write(output_, next, left);
+            if (written < 0 && errno == EINTR) {
+                continue;
+            }
+            if (written <= 0) {
+                throw cannotWrite(destination_, written < 0 ? errno : ENOSPC);
+            }
+            next += written;
+            left -= static_cast<std::size_t>(written);
+        }
+    }
+    if (rendering.bad()) {
+        throw std::runtime_error("cannot read the WAV OpenAL wrote for " + destination_.string());
     }
 }
 

@@ -4,6 +4,7 @@
 #include "ConsoleReport.h"
 #include "Playback.h"
 #include "PlayerOptions.h"
+#include "ResampledSource.h"
 #include "SoundFile.h"
 #include "SoundSystemPlugin.h"
 #include "WaveWriterOutput.h"
@@ -26,14 +27,29 @@ namespace {
 
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
-// As a shell reports a program ended by SIGINT.
+// As a shell reports a program ended by SIGINT, and by SIGHUP.
 constexpr int kExitInterrupted = 130;
+constexpr int kExitHungUp = 129;
 constexpr const char* kProgramName = "glimmerax-play";
 
 std::atomic<bool> gInterrupt{false};
+std::atomic<int> gSignal{0};
 
-extern "C" void onInterrupt(int) {
+extern "C" void onInterrupt(int signal) {
+    gSignal.store(signal);
     gInterrupt.store(true);
+}
+
+// A closed terminal (SIGHUP), Ctrl-C and kill end playing early the same way: the WAV keeps
+// what was played and the private folder is removed.
+void catchInterruptions() {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        std::signal(signal, onInterrupt);
+    }
+}
+
+int interruptedStatus() {
+    return gSignal.load() == SIGHUP ? kExitHungUp : kExitInterrupted;
 }
 
 // The OGRE log that the host creates and the plug-in writes to; kept in memory only, and shown
@@ -80,7 +96,20 @@ void printSummary(std::ostream& out, const glimmerax::PlaybackSummary& summary,
 }
 
 int run(const glimmerax::PlayerOptions& options) {
-    glimmerax::SoundFile source(options.input);
+    catchInterruptions();
+    glimmerax::SoundFile file(options.input);
+    // A rate the output takes, resampled as a host would.
+    std::optional<glimmerax::ResampledSource> resampled;
+    const unsigned int rate = glimmerax::playedRate(file.format());
+    if (rate != file.format().sampleRate) {
+        resampled.emplace(file, rate);
+        if (!options.quiet) {
+            std::cerr << kProgramName << ": resampling " << file.format().sampleRate << " Hz to "
+                      << rate << " Hz, the nearest rate that plays" << std::endl;
+        }
+    }
+    glimmerax::PcmSource& source =
+        resampled ? static_cast<glimmerax::PcmSource&>(*resampled) : file;
     const glimmerax::PcmFormat& format = source.format();
     const double streamSeconds = static_cast<double>(source.frameCount()) / format.sampleRate;
 
@@ -98,9 +127,6 @@ int run(const glimmerax::PlayerOptions& options) {
         echo.emplace(std::cerr);
     }
     HostLog log(echo ? &*echo : nullptr);
-
-    std::signal(SIGINT, onInterrupt);
-    std::signal(SIGTERM, onInterrupt);
 
     glimmerax::PlaybackSettings settings;
     settings.pauses = options.pauses;
@@ -124,7 +150,7 @@ int run(const glimmerax::PlayerOptions& options) {
     if (!options.quiet) {
         printSummary(std::cout, summary, format, streamSeconds);
     }
-    return summary.interrupted ? kExitInterrupted : 0;
+    return summary.interrupted ? interruptedStatus() : 0;
 }
 
 }  // namespace

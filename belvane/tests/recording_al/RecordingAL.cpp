@@ -1,5 +1,9 @@
 #include "RecordingAL.h"
 
+// The extensions' functions are defined here, so their declarations are wanted too.
+#define AL_ALEXT_PROTOTYPES
+#include <AL/alext.h>
+
 #include <algorithm>
 #include <cstring>
 #include <deque>
@@ -14,8 +18,15 @@ struct SourceModel {
     std::deque<ALuint> queue;
     // Buffers at the head of the queue that have played (while not stopped).
     std::size_t processed = 0;
+    // Frames played of the buffer after those.
+    std::size_t framesIntoCurrent = 0;
     ALint state = AL_INITIAL;
     std::vector<unsigned char> played;
+};
+
+struct BufferModel {
+    std::vector<unsigned char> bytes;
+    ALenum format = AL_FORMAT_MONO8;
 };
 
 // Device and context handles are addresses in here; nothing dereferences them.
@@ -25,7 +36,7 @@ char gHandleTokens[kHandleSlots];
 struct Model {
     std::vector<Call> calls;
     std::vector<std::string> errors;
-    std::map<ALuint, std::vector<unsigned char>> buffers;
+    std::map<ALuint, BufferModel> buffers;
     std::map<ALuint, SourceModel> sources;
     ALuint nextName = 1;
     ALuint lastSource = 0;
@@ -36,6 +47,11 @@ struct Model {
     std::size_t nextHandle = 0;
     bool directSound3D = false;
     bool defaultDevice = true;
+    bool sourceLatencyExtension = true;
+    bool deviceClockExtension = true;
+    std::int64_t deviceClockNanos = 0;
+    std::int64_t deviceLatencyNanos = 0;
+    std::function<void(const std::string&)> hook;
 };
 
 Model& model() {
@@ -44,6 +60,9 @@ Model& model() {
 }
 
 Call& record(const char* function) {
+    if (model().hook) {
+        model().hook(function);
+    }
     Call call;
     call.function = function;
     model().calls.push_back(std::move(call));
@@ -70,6 +89,35 @@ bool isQueued(ALuint buffer) {
         }
     }
     return false;
+}
+
+std::size_t frameBytesOf(ALenum format) {
+    switch (format) {
+        case AL_FORMAT_STEREO16:
+            return 4;
+        case AL_FORMAT_MONO16:
+        case AL_FORMAT_STEREO8:
+            return 2;
+        default:
+            return 1;
+    }
+}
+
+std::size_t framesIn(ALuint buffer) {
+    const BufferModel& model = recording_al::model().buffers[buffer];
+    return model.bytes.size() / frameBytesOf(model.format);
+}
+
+// From the head of the queue, as OpenAL counts AL_SAMPLE_OFFSET.
+std::int64_t sampleOffset(const SourceModel& source) {
+    if (source.state != AL_PLAYING && source.state != AL_PAUSED) {
+        return 0;
+    }
+    std::size_t frames = source.framesIntoCurrent;
+    for (std::size_t i = 0; i < source.processed && i < source.queue.size(); ++i) {
+        frames += framesIn(source.queue[i]);
+    }
+    return static_cast<std::int64_t>(frames);
 }
 
 void* newHandle() {
@@ -117,19 +165,59 @@ std::vector<ALuint> lastBuffers() {
     return model().lastBuffers;
 }
 
+namespace {
+
+// Plays up to count frames of the buffer the source is in; returns how many.
+std::size_t playInCurrentBuffer(SourceModel& source, std::size_t count) {
+    const BufferModel& buffer = model().buffers[source.queue[source.processed]];
+    const std::size_t frameBytes = frameBytesOf(buffer.format);
+    const std::size_t frames =
+        std::min(count, framesIn(source.queue[source.processed]) - source.framesIntoCurrent);
+    const auto first =
+        buffer.bytes.begin() + static_cast<long>(source.framesIntoCurrent * frameBytes);
+    source.played.insert(source.played.end(), first,
+                         first + static_cast<long>(frames * frameBytes));
+    source.framesIntoCurrent += frames;
+    if (source.framesIntoCurrent == framesIn(source.queue[source.processed])) {
+        ++source.processed;
+        source.framesIntoCurrent = 0;
+    }
+    return frames;
+}
+
+void stopAtTheEnd(SourceModel& source) {
+    if (source.processed == source.queue.size()) {
+        source.state = AL_STOPPED;
+        source.framesIntoCurrent = 0;
+    }
+}
+
+}  // namespace
+
 void playBuffers(ALuint name, std::size_t count) {
     SourceModel* source = findSource(name);
     if (source == nullptr || source->state != AL_PLAYING) {
         return;
     }
     for (std::size_t i = 0; i < count && source->processed < source->queue.size(); ++i) {
-        const auto& bytes = model().buffers[source->queue[source->processed]];
-        source->played.insert(source->played.end(), bytes.begin(), bytes.end());
-        ++source->processed;
+        playInCurrentBuffer(*source, static_cast<std::size_t>(-1));
     }
-    if (source->processed == source->queue.size()) {
-        source->state = AL_STOPPED;
+    stopAtTheEnd(*source);
+}
+
+void playFrames(ALuint name, std::size_t count) {
+    SourceModel* source = findSource(name);
+    if (source == nullptr || source->state != AL_PLAYING) {
+        return;
     }
+    while (count > 0 && source->processed < source->queue.size()) {
+        count -= playInCurrentBuffer(*source, count);
+    }
+    stopAtTheEnd(*source);
+}
+
+void playToTheEnd(ALuint name) {
+    playBuffers(name, static_cast<std::size_t>(-1));
 }
 
 void setSourceState(ALuint name, ALint state) {
@@ -157,12 +245,37 @@ const std::vector<unsigned char>& playedBytes(ALuint name) {
 
 std::vector<unsigned char> bufferBytes(ALuint buffer) {
     auto found = model().buffers.find(buffer);
-    return found == model().buffers.end() ? std::vector<unsigned char>{} : found->second;
+    return found == model().buffers.end() ? std::vector<unsigned char>{} : found->second.bytes;
 }
 
 void setDeviceAvailability(bool directSound3D, bool defaultDevice) {
     model().directSound3D = directSound3D;
     model().defaultDevice = defaultDevice;
+}
+
+void setPositionExtensions(bool sourceLatency, bool deviceClock) {
+    model().sourceLatencyExtension = sourceLatency;
+    model().deviceClockExtension = deviceClock;
+}
+
+void setDeviceClock(std::int64_t nanoseconds) {
+    model().deviceClockNanos = nanoseconds;
+}
+
+std::int64_t deviceClock() {
+    return model().deviceClockNanos;
+}
+
+void setDeviceLatency(std::int64_t nanoseconds) {
+    model().deviceLatencyNanos = nanoseconds;
+}
+
+void makeDefaultContextCurrent() {
+    alcMakeContextCurrent(alcCreateContext(alcOpenDevice(nullptr), nullptr));
+}
+
+void setCallHook(std::function<void(const std::string& function)> hook) {
+    model().hook = std::move(hook);
 }
 
 std::size_t liveBuffers() {
@@ -199,7 +312,7 @@ AL_API void AL_APIENTRY alGenBuffers(ALsizei n, ALuint* buffers) {
     m.lastBuffers.clear();
     for (ALsizei i = 0; i < n; ++i) {
         buffers[i] = m.nextName++;
-        m.buffers[buffers[i]] = {};
+        m.buffers[buffers[i]] = recording_al::BufferModel{};
         m.lastBuffers.push_back(buffers[i]);
         call.names.push_back(buffers[i]);
     }
@@ -287,6 +400,9 @@ AL_API void AL_APIENTRY alGetSourcei(ALuint name, ALenum param, ALint* value) {
         case AL_SOURCE_STATE:
             *value = source->state;
             break;
+        case AL_SAMPLE_OFFSET:
+            *value = static_cast<ALint>(recording_al::sampleOffset(*source));
+            break;
         default:
             refuse("alGetSourcei: parameter not modelled");
     }
@@ -306,6 +422,7 @@ AL_API void AL_APIENTRY alSourcePlay(ALuint name) {
     // A paused source goes on; any other starts again from the head of its queue.
     if (source->state != AL_PAUSED) {
         source->processed = 0;
+        source->framesIntoCurrent = 0;
     }
     source->state = AL_PLAYING;
 }
@@ -330,6 +447,7 @@ AL_API void AL_APIENTRY alSourceStop(ALuint name) {
         return;
     }
     source->state = AL_STOPPED;
+    source->framesIntoCurrent = 0;
 }
 
 AL_API void AL_APIENTRY alSourceQueueBuffers(ALuint name, ALsizei nb, const ALuint* buffers) {
@@ -385,7 +503,88 @@ AL_API void AL_APIENTRY alBufferData(ALuint buffer, ALenum format, const ALvoid*
         refuse("alBufferData: buffer " + std::to_string(buffer) + " does not exist or is queued");
         return;
     }
-    found->second = call.data;
+    found->second.bytes = call.data;
+    found->second.format = format;
+}
+
+AL_API ALboolean AL_APIENTRY alIsExtensionPresent(const ALchar* name) {
+    record("alIsExtensionPresent");
+    return std::strcmp(name, "AL_SOFT_source_latency") == 0 &&
+                   recording_al::model().sourceLatencyExtension
+               ? AL_TRUE
+               : AL_FALSE;
+}
+
+AL_API void* AL_APIENTRY alGetProcAddress(const ALchar* name) {
+    record("alGetProcAddress");
+    if (std::strcmp(name, "alGetSourcei64vSOFT") == 0 &&
+        recording_al::model().sourceLatencyExtension) {
+        return reinterpret_cast<void*>(&alGetSourcei64vSOFT);
+    }
+    return nullptr;
+}
+
+AL_API void AL_APIENTRY alGetSourcei64vSOFT(ALuint name, ALenum param, ALint64SOFT* values) {
+    auto& call = record("alGetSourcei64vSOFT");
+    call.integers = {name, param};
+    const auto& m = recording_al::model();
+    const recording_al::SourceModel* source = recording_al::findSource(name);
+    if (source == nullptr) {
+        refuse("alGetSourcei64vSOFT: source " + std::to_string(name) + " does not exist");
+        return;
+    }
+    const ALint64SOFT fixedPointOffset = recording_al::sampleOffset(*source) << 32;
+    if (param == AL_SAMPLE_OFFSET_LATENCY_SOFT) {
+        values[0] = fixedPointOffset;
+        values[1] = m.deviceLatencyNanos;
+    } else if (param == AL_SAMPLE_OFFSET_CLOCK_SOFT && m.deviceClockExtension) {
+        values[0] = fixedPointOffset;
+        values[1] = m.deviceClockNanos;
+    } else {
+        refuse("alGetSourcei64vSOFT: parameter not offered");
+    }
+}
+
+ALC_API ALCboolean ALC_APIENTRY alcIsExtensionPresent(ALCdevice* /*device*/, const ALCchar* name) {
+    record("alcIsExtensionPresent");
+    return std::strcmp(name, "ALC_SOFT_device_clock") == 0 &&
+                   recording_al::model().deviceClockExtension
+               ? ALC_TRUE
+               : ALC_FALSE;
+}
+
+ALC_API void* ALC_APIENTRY alcGetProcAddress(ALCdevice* /*device*/, const ALCchar* name) {
+    record("alcGetProcAddress");
+    if (std::strcmp(name, "alcGetInteger64vSOFT") == 0 &&
+        recording_al::model().deviceClockExtension) {
+        return reinterpret_cast<void*>(&alcGetInteger64vSOFT);
+    }
+    return nullptr;
+}
+
+ALC_API void ALC_APIENTRY alcGetInteger64vSOFT(ALCdevice* device, ALCenum pname, ALsizei size,
+                                               ALCint64SOFT* values) {
+    auto& call = record("alcGetInteger64vSOFT");
+    call.integers = {pname, size};
+    const auto& m = recording_al::model();
+    if (m.devices.count(device) == 0 || size < 1) {
+        refuse("alcGetInteger64vSOFT: not an open device, or no room");
+        return;
+    }
+    if (pname == ALC_DEVICE_LATENCY_SOFT) {
+        values[0] = m.deviceLatencyNanos;
+    } else if (pname == ALC_DEVICE_CLOCK_SOFT) {
+        values[0] = m.deviceClockNanos;
+    } else {
+        refuse("alcGetInteger64vSOFT: parameter not modelled");
+    }
+}
+
+ALC_API ALCdevice* ALC_APIENTRY alcGetContextsDevice(ALCcontext* context) {
+    record("alcGetContextsDevice");
+    const auto& contexts = recording_al::model().contexts;
+    const auto found = contexts.find(context);
+    return found == contexts.end() ? nullptr : found->second;
 }
 
 ALC_API ALCdevice* ALC_APIENTRY alcOpenDevice(const ALCchar* deviceName) {

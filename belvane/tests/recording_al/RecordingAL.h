@@ -7,13 +7,17 @@
 // or deleted, and only processed buffers can be unqueued. Calls that OpenAL would refuse change
 // nothing and are listed in errors().
 //
-// Tests drive the sources with playBuffers and setSourceState and read what was heard with
-// playedBytes.
+// Tests drive the sources with playBuffers, playFrames and setSourceState and read what was
+// heard with playedBytes. The play position (AL_SAMPLE_OFFSET and OpenAL Soft's 64-bit forms)
+// counts from the head of the queue, processed buffers included, and is 0 for a source that is
+// neither playing nor paused; the device clock and latency those forms report are set by tests.
 
 #include <AL/al.h>
 #include <AL/alc.h>
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -48,9 +52,14 @@ const std::vector<std::string>& errors();
 ALuint lastSource();
 std::vector<ALuint> lastBuffers();
 
-// The source plays its next count queued buffers (only while it is playing); what they hold
-// is appended to playedBytes. A source that reaches the end of its queue stops.
+// The source plays its next count queued buffers, the rest of the one it is in counting as one
+// (only while it is playing); what they hold is appended to playedBytes. A source that reaches
+// the end of its queue stops.
 void playBuffers(ALuint source, std::size_t count);
+// The same, frame by frame: a buffer played to its end counts as processed.
+void playFrames(ALuint source, std::size_t count);
+// Plays everything still queued; the source stops.
+void playToTheEnd(ALuint source);
 void setSourceState(ALuint source, ALint state);
 ALint sourceState(ALuint source);
 std::vector<ALuint> queuedBuffers(ALuint source);
@@ -59,6 +68,21 @@ std::vector<unsigned char> bufferBytes(ALuint buffer);
 
 // Which devices alcOpenDevice can open. By default only the default device (a null name).
 void setDeviceAvailability(bool directSound3D, bool defaultDevice);
+
+// Which of OpenAL Soft's play-position extensions are offered (AL_SOFT_source_latency,
+// ALC_SOFT_device_clock). By default both, as Debian's OpenAL Soft offers them.
+void setPositionExtensions(bool sourceLatency, bool deviceClock);
+// What the device reports as its clock and its output latency, in nanoseconds. Both 0 at first.
+void setDeviceClock(std::int64_t nanoseconds);
+std::int64_t deviceClock();
+void setDeviceLatency(std::int64_t nanoseconds);
+
+// Opens the default device and makes a context on it current, through the recorded calls.
+void makeDefaultContextCurrent();
+
+// Called with the name of every OpenAL function the plug-in calls, before the call takes
+// effect: a test plays the source from here as OpenAL's mixer would between two calls.
+void setCallHook(std::function<void(const std::string& function)> hook);
 
 std::size_t liveBuffers();
 std::size_t liveSources();

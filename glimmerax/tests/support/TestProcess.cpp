@@ -1,6 +1,7 @@
 #include "TestProcess.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -9,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
 extern char** environ;
 
@@ -27,7 +29,8 @@ std::string readWhole(const std::filesystem::path& path) {
 
 ProcessResult runProcess(const std::filesystem::path& program,
                          const std::vector<std::string>& arguments,
-                         const std::vector<std::pair<std::string, std::string>>& environment) {
+                         const std::vector<std::pair<std::string, std::string>>& environment,
+                         std::optional<DelayedSignal> signal) {
     TempFolder captures;
     const std::filesystem::path outPath = captures / "out";
     const std::filesystem::path errPath = captures / "err";
@@ -90,6 +93,11 @@ ProcessResult runProcess(const std::filesystem::path& program,
         throw std::runtime_error("cannot start " + program.string());
     }
 
+    if (signal) {
+        std::this_thread::sleep_for(signal->after);
+        // A child that has ended already is not yet reaped: its process id is still its own.
+        kill(child, signal->number);
+    }
     int status = 0;
     // Only an interrupted wait is tried again: any other failure would repeat for ever.
     while (waitpid(child, &status, 0) < 0) {

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <chrono>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,11 +15,18 @@ struct ProcessResult {
     std::string err;
 };
 
+// A signal sent to a running program, as a user or a closing terminal sends it.
+struct DelayedSignal {
+    int number = 0;
+    std::chrono::milliseconds after{0};
+};
+
 // Runs a program to its end with the environment of the test plus the given variables, and
-// collects what it wrote.
+// collects what it wrote; sends it the signal, if one is given, that long after its start.
 ProcessResult runProcess(const std::filesystem::path& program,
                          const std::vector<std::string>& arguments,
-                         const std::vector<std::pair<std::string, std::string>>& environment = {});
+                         const std::vector<std::pair<std::string, std::string>>& environment = {},
+                         std::optional<DelayedSignal> signal = std::nullopt);
 
 // A folder of its own for one test, removed with everything in it.
 class TempFolder {

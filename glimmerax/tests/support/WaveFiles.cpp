@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <stdexcept>
+#include <vector>
 
 namespace glimmerax::testing {
 
@@ -13,6 +14,22 @@ struct SndfileCloser {
     void operator()(SNDFILE* file) const { sf_close(file); }
 };
 using SndfileHandle = std::unique_ptr<SNDFILE, SndfileCloser>;
+
+constexpr float kShortFullScale = 32768.0f;
+
+int subtypeOf(WaveEncoding encoding) {
+    switch (encoding) {
+        case WaveEncoding::kUnsigned8:
+            return SF_FORMAT_PCM_U8;
+        case WaveEncoding::kSigned16:
+            return SF_FORMAT_PCM_16;
+        case WaveEncoding::kFloat32:
+            return SF_FORMAT_FLOAT;
+        case WaveEncoding::kFloat64:
+            return SF_FORMAT_DOUBLE;
+    }
+    throw std::logic_error("unknown wave encoding");
+}
 
 }  // namespace
 
@@ -42,14 +59,23 @@ void writeWave(const std::filesystem::path& path, const WaveSamples& sound, Wave
     SF_INFO info{};
     info.samplerate = static_cast<int>(sound.sampleRate);
     info.channels = static_cast<int>(sound.channels);
-    info.format = SF_FORMAT_WAV |
-                  (encoding == WaveEncoding::kUnsigned8 ? SF_FORMAT_PCM_U8 : SF_FORMAT_PCM_16);
+    info.format = SF_FORMAT_WAV | subtypeOf(encoding);
     SndfileHandle file(sf_open(path.c_str(), SFM_WRITE, &info));
     if (!file) {
         throw std::runtime_error("cannot write " + path.string() + ": " + sf_strerror(nullptr));
     }
     const auto frames = static_cast<sf_count_t>(sound.frameCount());
-    if (sf_writef_short(file.get(), sound.samples.data(), frames) != frames) {
+    // libsndfile writes 16-bit samples into a float file unscaled: scale them here.
+    std::vector<float> scaled(sound.samples.begin(), sound.samples.end());
+    for (float& sample : scaled) {
+        sample /= kShortFullScale;
+    }
+    const bool floatingPoint =
+        encoding == WaveEncoding::kFloat32 || encoding == WaveEncoding::kFloat64;
+    const sf_count_t written = floatingPoint
+                                   ? sf_writef_float(file.get(), scaled.data(), frames)
+                                   : sf_writef_short(file.get(), sound.samples.data(), frames);
+    if (written != frames) {
         throw std::runtime_error("short write to " + path.string());
     }
 }

@@ -16,7 +16,8 @@ struct WaveSamples {
     std::size_t frameCount() const { return channels == 0 ? 0 : samples.size() / channels; }
 };
 
-enum class WaveEncoding { kUnsigned8, kSigned16 };
+// Float and double samples are written with full scale at 1.0 (32768 is 1.0), as sox writes them.
+enum class WaveEncoding { kUnsigned8, kSigned16, kFloat32, kFloat64 };
 
 // Test sound that is never silent in any frame, with no two stretches alike: a pseudo-random
 // sequence kept away from zero, so that gaps and repeats in what was played can be told apart.
