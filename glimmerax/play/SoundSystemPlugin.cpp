@@ -8,6 +8,12 @@
 
 namespace glimmerax {
 
+namespace {
+// The plug-in's versioned name (its SONAME): an installed plug-in has it even without its
+// development package, which alone brings the unversioned link.
+constexpr const char* kLibraryName = GLIMMERAX_PLUGIN_LIBRARY_NAME;
+}  // namespace
+
 SoundSystemPlugin::SoundSystemPlugin(const std::filesystem::path& library) {
     handle_ = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle_ == nullptr) {
