@@ -65,6 +65,10 @@ PlayerOptions parsePlayerOptions(const std::vector<std::string>& arguments) {
             options.quiet = true;
             continue;
         }
+        if (argument == "--version") {
+            options.version = true;
+            continue;
+        }
 
         // The remaining options take a value, as "--name VALUE" or "--name=VALUE".
         std::string name = argument;
@@ -97,7 +101,7 @@ PlayerOptions parsePlayerOptions(const std::vector<std::string>& arguments) {
         }
     }
 
-    if (options.help) {
+    if (options.help || options.version) {
         return options;
     }
     if (files.empty()) {
@@ -133,9 +137,10 @@ Options:
                        time, then resume (repeatable)
   --stall AT:LEN       the decoder stops feeding the ring buffer for LEN seconds once it has
                        delivered AT seconds of audio (repeatable)
-  --plugin PATH        load this plug-in library instead of the installed libbelvane.so
+  --plugin PATH        load this plug-in library instead of the installed libbelvane
   -q, --quiet          print nothing but errors
   -h, --help           print this text
+  --version            print the version
 )";
     return text;
 }

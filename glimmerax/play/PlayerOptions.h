@@ -29,6 +29,7 @@ struct PlayerOptions {
     std::vector<TimedHold> stalls;
     bool quiet = false;
     bool help = false;
+    bool version = false;
 };
 
 // A command line that cannot be followed; what() says why.

@@ -8,6 +8,12 @@
 
 namespace glimmerax {
 
+namespace {
+// The plug-in's versioned name (its SONAME): an installed plug-in has it even without its
+// development package, which alone brings the unversioned link.
+constexpr const char* kLibraryName = GLIMMERAX_PLUGIN_LIBRARY_NAME;
+}  // namespace
+
 SoundSystemPlugin::SoundSystemPlugin(const std::filesystem::path& library) {
     // The plug-in, and the libraries it loads, stay mapped until the program ends, as the
     // leak checker of the sanitizer build needs them at exit: memory that a library unloaded

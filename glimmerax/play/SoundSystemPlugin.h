@@ -12,7 +12,6 @@ namespace glimmerax {
 // point found by name.
 class SoundSystemPlugin {
   public:
-    static constexpr const char* kLibraryName = "libbelvane.so";
     static constexpr const char* kEntryPointName = "getSoundSystem";
 
     // Loads the library and finds the entry point; throws std::runtime_error with the loader's
@@ -27,7 +26,8 @@ class SoundSystemPlugin {
     // A new manager from the plug-in; the caller stops and deletes it.
     Ogre::OpenALSoundManager* getSoundSystem() const;
 
-    // The plug-in installed beside this program: in the library folder next to its own.
+    // The plug-in installed beside this program: in the library folder next to its own, by its
+    // versioned name.
     static std::filesystem::path defaultLocation();
 
   private:

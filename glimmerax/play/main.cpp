@@ -169,6 +169,10 @@ int main(int argc, char** argv) {
         std::cout << glimmerax::usageText(kProgramName);
         return 0;
     }
+    if (options.version) {
+        std::cout << kProgramName << ' ' << GLIMMERAX_PLAY_VERSION << '\n';
+        return 0;
+    }
     try {
         return run(options);
     } catch (const std::exception& error) {

@@ -28,6 +28,14 @@ TEST(PlayerCliTest, HelpPrintsTheUsageAndSucceeds) {
     EXPECT_EQ(result.err, "");
 }
 
+TEST(PlayerCliTest, VersionPrintsTheProjectVersionAndSucceeds) {
+    const ProcessResult result = runProcess(kPlayer, {"--version"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out, "glimmerax-play " GLIMMERAX_PROJECT_VERSION "\n");
+    EXPECT_EQ(result.err, "");
+    EXPECT_NE(runProcess(kPlayer, {"--help"}).out.find("\n  --version "), std::string::npos);
+}
+
 TEST(PlayerCliTest, UsageErrorsExitWithTwoAndTheUsage) {
     const ProcessResult result = runProcess(kPlayer, {"--pause", "soon", "a.wav"});
     EXPECT_EQ(result.exitCode, 2);

@@ -44,6 +44,12 @@ TEST(PlayerOptionsTest, HelpNeedsNoFile) {
     EXPECT_TRUE(parsePlayerOptions({"-h", "a.wav", "b.wav"}).help);
 }
 
+TEST(PlayerOptionsTest, VersionNeedsNoFile) {
+    EXPECT_TRUE(parsePlayerOptions({"--version"}).version);
+    EXPECT_TRUE(parsePlayerOptions({"a.wav", "--version", "b.wav"}).version);
+    EXPECT_FALSE(parsePlayerOptions({"a.wav"}).version);
+}
+
 struct BadCommandLine {
     std::vector<std::string> arguments;
     std::string message;

@@ -43,6 +43,10 @@ int runExtractor(const std::vector<std::string>& arguments, std::ostream& out, s
         printHelp(out, programName, ExtractorOptions{});
         return kExitSuccess;
     }
+    if (commandLine.showVersion) {
+        printVersion(out);
+        return kExitSuccess;
+    }
     extractor.options = commandLine.options;
     const ExtractorOptions& options = extractor.options;
 

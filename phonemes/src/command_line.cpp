@@ -59,6 +59,11 @@ const std::vector<LongOption>& longOptions() {
              line.showHelp = true;
              return std::nullopt;
          }},
+        {"--version", false,
+         [](CommandLine& line, const std::string&) -> std::optional<std::string> {
+             line.showVersion = true;
+             return std::nullopt;
+         }},
     };
     return options;
 }

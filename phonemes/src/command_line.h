@@ -12,6 +12,7 @@ struct CommandLine {
     ExtractorOptions options;
     std::vector<std::string> inputFiles;  // full paths, in the order they were matched
     bool showHelp = false;                // --help
+    bool showVersion = false;             // --version
     // A long option without a value or with a value it does not take: the one-line message,
     // and nothing else of the command line is read. Empty when the command line is good.
     std::string error;
@@ -22,6 +23,7 @@ struct CommandLine {
 // once with expandPattern. A long option's value is the next argument, taken unchanged, or
 // follows an '=' in the same argument ("--format=json"):
 //   --phone-times weights|acoustic   --format records|json   --textgrid DIR   --help
+//   --version
 // Any other argument that begins with "--" is a file pattern like any other.
 CommandLine parseCommandLine(const std::vector<std::string>& arguments);
 

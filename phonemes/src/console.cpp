@@ -50,7 +50,12 @@ void printHelp(std::ostream& out, std::string_view programName, const ExtractorO
         << "  --format FORMAT         write the output as records [default] or json (JSON Lines)\n"
         << "  --textgrid DIR          also write a Praat TextGrid per file into DIR\n"
         << "  --help                  show this help and exit\n"
+        << "  --version               show the version and exit\n"
         << std::flush;
+}
+
+void printVersion(std::ostream& out) {
+    out << "phonemes " << PHONEMES_VERSION << "\n" << std::flush;
 }
 
 void printBanner(std::ostream& out) {

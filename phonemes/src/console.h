@@ -27,6 +27,8 @@ class Console {
 void printUsage(std::ostream& err, std::string_view programName, const ExtractorOptions& defaults);
 // Every option, old and new, one line each (--help).
 void printHelp(std::ostream& out, std::string_view programName, const ExtractorOptions& defaults);
+// "phonemes" and the version the build was made as (--version).
+void printVersion(std::ostream& out);
 void printBanner(std::ostream& out);
 void printPhoneListing(std::ostream& out);
 

@@ -152,13 +152,34 @@ TEST_F(Cli, HelpListsEveryOptionAndTouchesNothing) {
     EXPECT_TRUE(result.out.starts_with("Usage: phonemes [options] <filenames>\n")) << result.out;
     for (const char* option :
          {"-h <filename>", "-m <duration>", "-o <filename>", "-p ", "-q ", "-t ", "-u ", "-x ",
-          "--phone-times MODE", "--format FORMAT", "--textgrid DIR", "--help "}) {
+          "--phone-times MODE", "--format FORMAT", "--textgrid DIR", "--help ", "--version "}) {
         const std::string line = "\n  " + std::string(option);
         const std::size_t at = result.out.find(line);
         EXPECT_NE(at, std::string::npos) << option;
         EXPECT_EQ(result.out.find(line, at + 1), std::string::npos) << option << " twice";
     }
     EXPECT_EQ(readFile(dir / "phonemes.txt"), "kept\r\n");
+}
+
+// --version prints the version CMake's project() holds, wherever it stands, and does nothing
+// else; "--version=x" is no option but a file pattern, as any other "--" word.
+TEST_F(Cli, VersionPrintsTheProjectVersionAndTouchesNothing) {
+    dir.write("phonemes.txt", "kept\r\n");
+    for (const std::vector<std::string>& arguments :
+         std::vector<std::vector<std::string>>{{"--version"}, {"-p", "*.wav", "--version"}}) {
+        ProgramResult result = run(arguments);
+        EXPECT_EQ(result.status, 0);
+        EXPECT_EQ(result.err, "");
+        EXPECT_EQ(result.out, "phonemes " PHONEMES_PROJECT_VERSION "\n");
+    }
+    EXPECT_EQ(readFile(dir / "phonemes.txt"), "kept\r\n");
+
+    // A run that matches no file: the output file is emptied, nothing is printed.
+    ProgramResult pattern = run({"-q", "--version=x"});
+    EXPECT_EQ(pattern.status, 0);
+    EXPECT_EQ(pattern.out, "");
+    EXPECT_EQ(pattern.err, "");
+    EXPECT_EQ(readFile(dir / "phonemes.txt"), "");
 }
 
 // A long option without a value, or with one it does not take, stops the run before the banner
