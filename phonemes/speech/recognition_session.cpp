@@ -6,6 +6,7 @@
 #include "file_results.h"
 #include "platform.h"
 #include "text_conversion.h"
+#include "thread_cancellation.h"
 #include "token_category.h"
 
 namespace phonemes {
@@ -137,12 +138,18 @@ RecognitionSession::~RecognitionSession() {
 void RecognitionSession::startBatch() {
     // The status is not examined: an unusable platform shows up as a set-up failure per file.
     comInitialised_ = SUCCEEDED(CoInitialize(nullptr));
+    setThreadCancellation(cancellation_.get_token());
 }
 
 void RecognitionSession::finishBatch() {
     if (std::exchange(comInitialised_, false)) {
+        setThreadCancellation({});
         CoUninitialize();
     }
+}
+
+void RecognitionSession::cancel() {
+    cancellation_.request_stop();
 }
 
 bool RecognitionSession::processFile(const std::string& path) {

@@ -32,6 +32,9 @@ class FileProcessor {
     // Returns true when the file's record was written.
     virtual bool processFile(const std::string& path) = 0;
     virtual void finishBatch() {}
+    // Asks the file being processed, and any later one, to end as soon as it can; what it
+    // gathered until then may still be handed over. Safe to call from any thread at any time.
+    virtual void cancel() {}
 };
 
 }  // namespace phonemes
