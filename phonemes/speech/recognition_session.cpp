@@ -28,7 +28,6 @@ constexpr std::string_view kCannotActivateRule = "Cannot activate grammar rule."
 constexpr std::string_view kCannotLoadDictation = "Cannot load dictation grammar.";
 constexpr std::string_view kCannotSetDictationState = "Cannot set state for dictation grammar.";
 constexpr std::string_view kCannotCreateConverter = "Cannot create phone converter.";
-constexpr std::string_view kCannotWriteOutput = "Cannot write output file.";
 
 constexpr std::uint64_t kGrammarId = 0;
 // The hint grammar's one rule: top level and active from the start.
