@@ -1,3 +1,4 @@
+#include <csignal>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -10,6 +11,10 @@
 // Each input file is recognised by the speech classes registered with the speech layer: the
 // PocketSphinx-backed recogniser, its file stream and its phone converter.
 int main(int argc, char** argv) {
+    // Console output is a courtesy, records are the product: a reader that goes away (as
+    // `phonemes -t *.wav | head -1` does) must not end the batch. Writes to a closed pipe then
+    // fail with EPIPE, the console stream stops, and every record is still written.
+    std::signal(SIGPIPE, SIG_IGN);
     phonemes::registerSpeechEngine();
     std::vector<std::string> arguments(argv, argv + argc);
     return phonemes::runExtractor(arguments, std::cout, std::cerr, [](phonemes::Extractor& e) {

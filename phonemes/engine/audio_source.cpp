@@ -164,9 +164,16 @@ AudioSource::AudioSource(std::unique_ptr<Decoder> decoder) : decoder_(std::move(
 AudioSource::~AudioSource() = default;
 
 std::unique_ptr<AudioSource> AudioSource::open(const std::filesystem::path& path) {
+    // Only regular files are decoded: opening a pipe would wait for a writer, and no pipe,
+    // socket or device is an audio file. (libsndfile opens the path itself afterwards, which
+    // keeps its guess by extension for headerless files that sf_open_fd would lose.)
     std::error_code error;
-    if (std::filesystem::is_directory(path, error)) {
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    if (std::filesystem::is_directory(status)) {
         throw AudioOpenError(path.string() + " is a directory");
+    }
+    if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+        throw AudioOpenError(path.string() + " is not a regular file (a pipe, socket or device)");
     }
     SF_INFO info{};
     SndfileHandle file(sf_open(path.c_str(), SFM_READ, &info));

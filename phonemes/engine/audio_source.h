@@ -41,9 +41,9 @@ class AudioOpenError : public std::runtime_error {
 // memory whatever the file's length.
 class AudioSource {
   public:
-    // Opens any file libsndfile reads. Throws AudioOpenError for a missing file, a directory,
-    // anything that is not audio or whose header is refused, no channels, and a sample rate
-    // outside 4 kHz to 384 kHz.
+    // Opens any regular file libsndfile reads. Throws AudioOpenError, without blocking, for a
+    // missing file, a directory, a pipe, socket or device, anything that is not audio or whose
+    // header is refused, no channels, and a sample rate outside 4 kHz to 384 kHz.
     static std::unique_ptr<AudioSource> open(const std::filesystem::path& path);
 
     ~AudioSource();

@@ -5,6 +5,7 @@
 #include "event_handling.h"
 #include "file_results.h"
 #include "platform.h"
+#include "record_writer.h"
 #include "text_conversion.h"
 #include "thread_cancellation.h"
 #include "token_category.h"
@@ -235,6 +236,8 @@ HRESULT RecognitionSession::createAudioStream(const std::string& path) {
         status = E_POINTER;
     } else if (!widePath) {
         status = E_INVALIDARG;  // a name that is not valid narrow text cannot be handed over
+    } else if (!fitsRecordHeader(baseNameOf(path))) {
+        status = E_INVALIDARG;  // the file could be read, but its record could not
     } else {
         status = stream_->BindToFile(widePath->c_str(), SPFM_OPEN_READONLY, nullptr, nullptr,
                                      SPFEI_ALL_EVENTS);

@@ -4,58 +4,30 @@
 #include <cstring>
 #include <limits>
 
+#include "text_encoding.h"
+
 namespace phonemes {
 namespace {
 
-constexpr char32_t kMaxCodePoint = 0x10FFFF;
-constexpr char32_t kSurrogateFirst = 0xD800;
-constexpr char32_t kLowSurrogateFirst = 0xDC00;
-constexpr char32_t kSurrogateLast = 0xDFFF;
-constexpr char32_t kFirstSupplementary = 0x10000;
+// A byte that is no part of a UTF-8 character travels as the lone low surrogate U+DC80 to
+// U+DCFF (the byte's value plus kByteEscapeBase). Bytes below 0x80 are always characters.
+constexpr char32_t kByteEscapeBase = 0xDC00;
+constexpr char32_t kByteEscapeFirst = kByteEscapeBase + 0x80;
+constexpr char32_t kByteEscapeLast = kByteEscapeBase + 0xFF;
 
-bool isSurrogate(char32_t c) {
-    return c >= kSurrogateFirst && c <= kSurrogateLast;
-}
-
-std::optional<std::u16string> utf8ToUtf16(std::string_view text) {
+std::u16string utf8ToUtf16(std::string_view text) {
     std::u16string wide;
     wide.reserve(text.size());
     std::size_t i = 0;
     while (i < text.size()) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        std::size_t trailing = 0;
-        char32_t c = 0;
-        char32_t smallest = 0;  // below this the sequence is an overlong form
-        if (lead < 0x80) {
-            c = lead;
-        } else if ((lead & 0xE0) == 0xC0) {
-            trailing = 1;
-            c = lead & 0x1F;
-            smallest = 0x80;
-        } else if ((lead & 0xF0) == 0xE0) {
-            trailing = 2;
-            c = lead & 0x0F;
-            smallest = 0x800;
-        } else if ((lead & 0xF8) == 0xF0) {
-            trailing = 3;
-            c = lead & 0x07;
-            smallest = kFirstSupplementary;
-        } else {
-            return std::nullopt;
+        const std::optional<Utf8Character> character = decodeUtf8(text, i);
+        if (!character) {
+            wide.push_back(
+                static_cast<char16_t>(kByteEscapeBase + static_cast<unsigned char>(text[i])));
+            ++i;
+            continue;
         }
-        if (trailing > text.size() - i - 1) {
-            return std::nullopt;
-        }
-        for (std::size_t k = 1; k <= trailing; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xC0) != 0x80) {
-                return std::nullopt;
-            }
-            c = (c << 6) | (next & 0x3F);
-        }
-        if (c < smallest || c > kMaxCodePoint || isSurrogate(c)) {
-            return std::nullopt;
-        }
+        char32_t c = character->codePoint;
         if (c >= kFirstSupplementary) {
             c -= kFirstSupplementary;
             wide.push_back(static_cast<char16_t>(kSurrogateFirst + (c >> 10)));
@@ -63,27 +35,9 @@ std::optional<std::u16string> utf8ToUtf16(std::string_view text) {
         } else {
             wide.push_back(static_cast<char16_t>(c));
         }
-        i += trailing + 1;
+        i += character->length;
     }
     return wide;
-}
-
-void appendUtf8(std::string& text, char32_t c) {
-    if (c < 0x80) {
-        text.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-        text.push_back(static_cast<char>(0xC0 | (c >> 6)));
-        text.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < kFirstSupplementary) {
-        text.push_back(static_cast<char>(0xE0 | (c >> 12)));
-        text.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        text.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-        text.push_back(static_cast<char>(0xF0 | (c >> 18)));
-        text.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-        text.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        text.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
 }
 
 std::optional<std::string> utf16ToUtf8(std::u16string_view wide) {
@@ -91,8 +45,12 @@ std::optional<std::string> utf16ToUtf8(std::u16string_view wide) {
     text.reserve(wide.size());
     for (std::size_t i = 0; i < wide.size(); ++i) {
         char32_t c = wide[i];
+        if (c >= kByteEscapeFirst && c <= kByteEscapeLast) {
+            text.push_back(static_cast<char>(c - kByteEscapeBase));
+            continue;
+        }
         if (c >= kLowSurrogateFirst && c <= kSurrogateLast) {
-            return std::nullopt;  // a low surrogate without its high one
+            return std::nullopt;  // a low surrogate without its high one, and no byte escape
         }
         if (c >= kSurrogateFirst && c < kLowSurrogateFirst) {
             if (i + 1 == wide.size()) {
@@ -148,7 +106,7 @@ int MultiByteToWideChar(std::uint32_t codePage, const char* text, int length, ch
     // A length of -1 takes the terminator along, and it comes out converted.
     const std::string_view in(
         text, length == -1 ? std::strlen(text) + 1 : static_cast<std::size_t>(length));
-    return deliver(utf8ToUtf16(in), wide, capacity);
+    return deliver(std::optional(utf8ToUtf16(in)), wide, capacity);
 }
 
 int WideCharToMultiByte(std::uint32_t codePage, const char16_t* wide, int length, char* text,

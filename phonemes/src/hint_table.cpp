@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "console.h"
+#include "text_encoding.h"
 
 namespace phonemes {
 
@@ -12,9 +13,11 @@ void HintTable::loadHints(const std::string& hintsFile, Console& console) {
     if (hintsFile.empty()) {
         return;
     }
+    // Anything that reads as a stream will do: a pipe, /dev/stdin, a process substitution, a
+    // device. Only a directory, which opens but cannot be read, is refused.
     std::error_code error;
     std::ifstream in;
-    if (std::filesystem::is_regular_file(hintsFile, error)) {
+    if (!std::filesystem::is_directory(hintsFile, error)) {
         in.open(hintsFile, std::ios::binary);
     }
     if (!in.is_open()) {
@@ -37,7 +40,17 @@ bool HintTable::readEntries(std::istream& in) {
         if (colon == std::string::npos) {
             continue;
         }
-        hints_[line.substr(0, colon)] = line.substr(colon + 1);
+        std::string key = line.substr(0, colon);
+        std::string text = line.substr(colon + 1);
+        // Hints files written on Windows are in its ANSI code page: a line that is not UTF-8 is
+        // read as Windows-1252. Its key also stays as written, for a file whose name has those
+        // very bytes.
+        if (!isValidUtf8(line)) {
+            text = windows1252ToUtf8(text);
+            hints_[key] = text;
+            key = windows1252ToUtf8(key);
+        }
+        hints_[std::move(key)] = std::move(text);
     }
     return !in.bad();
 }

@@ -29,6 +29,10 @@ void writeTaggedEntries(std::ostream& out, const std::vector<PhoneInterval>& pho
 
 }  // namespace
 
+bool fitsRecordHeader(std::string_view name) {
+    return name.find_first_of("\r\n") == std::string_view::npos;
+}
+
 bool writeRecord(std::ostream& out, std::string_view name, const PhoneTimeline& timeline,
                  const ExtractorOptions& options) {
     const std::int32_t endTime = static_cast<std::int32_t>(timeline.endTime);

@@ -2,8 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <functional>
 #include <sstream>
+#include <thread>
 
 #include "console.h"
 #include "test_support.h"
@@ -72,6 +79,27 @@ TEST(HintTable, LineEndsOfBothKindsGiveTheSameTable) {
     EXPECT_EQ(tableFrom("a.wav:x\r").findHint("a.wav"), "x\r");
 }
 
+// Each line that is not UTF-8 is read as Windows-1252, the way Windows writes hints files.
+TEST(HintTable, LinesThatAreNotUtf8AreReadAsWindows1252) {
+    HintTable table = tableFrom(
+        "utf8.wav:caf\xC3\xA9 cr\xC3\xA8me\n"
+        "caf\xE9.wav:na\xEFve caf\xE9\n"
+        "quotes.wav:\x93quoted\x94 \x80 5 \x85 \x9F\n"
+        "undefined.wav:\x81\x8D\x8F\x90\x9D\n"
+        "mixed.wav:\xC3\xA9 and \xE9\n");
+    const LookupCase cases[] = {
+        {"utf8.wav", "caf\xC3\xA9 cr\xC3\xA8me"},  // valid UTF-8 stays byte for byte
+        {"caf\xC3\xA9.wav", "na\xC3\xAFve caf\xC3\xA9"},
+        {"caf\xE9.wav", "na\xC3\xAFve caf\xC3\xA9"},  // a name in the file's own code page
+        {"quotes.wav", "\u201Cquoted\u201D \u20AC 5 \u2026 \u0178"},
+        {"undefined.wav", "\u0081\u008D\u008F\u0090\u009D"},
+        {"mixed.wav", "\xC3\x83\xC2\xA9 and \xC3\xA9"},  // one byte off UTF-8: all of it is 1252
+    };
+    for (const LookupCase& c : cases) {
+        EXPECT_EQ(table.findHint(c.name), c.hint) << "name: '" << c.name << "'";
+    }
+}
+
 TEST(HintTable, LongLinesAreReadWhole) {
     std::string transcript(100000, 'w');
     EXPECT_EQ(tableFrom("long.wav:" + transcript + "\n").findHint("long.wav"), transcript);
@@ -113,6 +141,91 @@ TEST_F(LoadHints, UnopenablePathsAreReported) {
     }
     EXPECT_FALSE(table.findHint("a.wav").has_value());
 }
+
+// Writes the bytes into a named pipe once a reader has opened it, then closes it. It gives up
+// after a while, so that a reader that never comes fails the test instead of hanging it.
+class FifoWriter {
+  public:
+    FifoWriter(const std::filesystem::path& fifo, std::string bytes)
+        : thread_([fifo, bytes = std::move(bytes)] {
+              const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+              int fd = -1;
+              // Opening for writing without a reader fails at once (ENXIO) when non-blocking.
+              while ((fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC)) < 0 &&
+                     errno == ENXIO && std::chrono::steady_clock::now() < deadline) {
+                  std::this_thread::sleep_for(std::chrono::milliseconds(10));
+              }
+              if (fd >= 0) {
+                  ::fcntl(fd, F_SETFL, 0);
+                  EXPECT_EQ(::write(fd, bytes.data(), bytes.size()),
+                            static_cast<ssize_t>(bytes.size()));
+                  ::close(fd);
+              }
+          }) {}
+
+  private:
+    std::jthread thread_;
+};
+
+class LoadHintsFromStream;
+
+// A hints file that is a stream rather than a regular file, made in the test's folder; what must
+// stay open while it is read is kept by the test.
+struct StreamCase {
+    const char* name;
+    std::function<std::string(LoadHintsFromStream&)> make;
+    std::optional<std::string> hint;  // what a.wav's hint reads as
+
+    friend void PrintTo(const StreamCase& c, std::ostream* os) { *os << c.name; }
+};
+
+const std::string kStreamedHints = "a.wav:hello world\n";
+
+class LoadHintsFromStream : public LoadHints, public ::testing::WithParamInterface<StreamCase> {
+  public:
+    using LoadHints::dir;
+    std::optional<FifoWriter> writer;
+    int pipeReader = -1;
+
+    ~LoadHintsFromStream() override {
+        if (pipeReader >= 0) {
+            ::close(pipeReader);
+        }
+    }
+};
+
+TEST_P(LoadHintsFromStream, IsReadWithoutAMessage) {
+    EXPECT_EQ(load(GetParam().make(*this)), "");
+    EXPECT_EQ(table.findHint("a.wav"), GetParam().hint);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Streams, LoadHintsFromStream,
+    ::testing::Values(StreamCase{"NamedPipe",
+                                 [](LoadHintsFromStream& t) {
+                                     const auto fifo = t.dir / "hints.fifo";
+                                     EXPECT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+                                     t.writer.emplace(fifo, kStreamedHints);
+                                     return fifo.string();
+                                 },
+                                 "hello world"},
+                      // The name a shell's process substitution <(...) hands over.
+                      StreamCase{"ProcessSubstitution",
+                                 [](LoadHintsFromStream& t) {
+                                     int ends[2];
+                                     EXPECT_EQ(::pipe(ends), 0);
+                                     EXPECT_EQ(::write(ends[1], kStreamedHints.data(),
+                                                       kStreamedHints.size()),
+                                               static_cast<ssize_t>(kStreamedHints.size()));
+                                     ::close(ends[1]);
+                                     t.pipeReader = ends[0];
+                                     return "/dev/fd/" + std::to_string(ends[0]);
+                                 },
+                                 "hello world"},
+                      StreamCase{"CharacterDevice",
+                                 [](LoadHintsFromStream&) { return std::string("/dev/null"); },
+                                 std::nullopt}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // A stream that yields some lines and then fails, as a disk read error would.
 class FailingAfter : public std::streambuf {

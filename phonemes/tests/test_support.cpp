@@ -4,11 +4,14 @@
 #include <pty.h>
 #include <spawn.h>
 #include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <regex>
@@ -16,6 +19,8 @@
 #include <gtest/gtest.h>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
+#include <utility>
 
 extern char** environ;
 
@@ -50,7 +55,81 @@ std::string readFile(const fs::path& path) {
     return bytes.str();
 }
 
+void makeSocketFile(const fs::path& path) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (path.string().size() >= sizeof address.sun_path) {
+        throw std::runtime_error("socket path too long: " + path.string());
+    }
+    path.string().copy(address.sun_path, sizeof address.sun_path - 1);
+    const int socket = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const bool bound =
+        socket >= 0 && ::bind(socket, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    if (socket >= 0) {
+        ::close(socket);  // the file stays behind
+    }
+    if (!bound) {
+        throw std::runtime_error("cannot make a socket at " + path.string());
+    }
+}
+
 namespace {
+
+// A file descriptor, closed when it goes out of scope.
+class Descriptor {
+  public:
+    explicit Descriptor(int fd = -1) : fd_(fd) {}
+    ~Descriptor() { reset(); }
+    Descriptor(Descriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    Descriptor& operator=(Descriptor&& other) noexcept {
+        if (this != &other) {
+            reset();
+            fd_ = std::exchange(other.fd_, -1);
+        }
+        return *this;
+    }
+
+    int get() const { return fd_; }
+    void reset() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+        fd_ = -1;
+    }
+
+  private:
+    int fd_;
+};
+
+struct Pipe {
+    Descriptor reading;
+    Descriptor writing;
+};
+
+// Both ends close on exec: the child gets only what is duplicated onto its standard streams.
+Pipe makePipe() {
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0) {
+        throw std::runtime_error("cannot create a pipe");
+    }
+    return {Descriptor(ends[0]), Descriptor(ends[1])};
+}
+
+// Filled before the program starts, so the bytes must fit the pipe's buffer.
+constexpr std::size_t kPipeCapacity = 64 * 1024;
+
+// A pipe holding the bytes, its writing end already closed so the reader sees their end.
+Descriptor pipeHolding(const std::string& bytes) {
+    if (bytes.size() > kPipeCapacity) {
+        throw std::runtime_error("standard input larger than a pipe's buffer");
+    }
+    Pipe pipe = makePipe();
+    if (::write(pipe.writing.get(), bytes.data(), bytes.size()) !=
+        static_cast<ssize_t>(bytes.size())) {
+        throw std::runtime_error("cannot fill the standard input pipe");
+    }
+    return std::move(pipe.reading);
+}
 
 std::vector<char*> argumentVector(std::vector<std::string>& storage) {
     std::vector<char*> argv;
@@ -61,13 +140,35 @@ std::vector<char*> argumentVector(std::vector<std::string>& storage) {
     return argv;
 }
 
-int waitForExit(int pid) {
+constexpr std::chrono::milliseconds kPollInterval{10};
+
+// The wait status of the program; kills it first when it outlives the time limit.
+int waitForExit(pid_t pid, std::chrono::milliseconds timeLimit) {
+    const auto deadline = std::chrono::steady_clock::now() + timeLimit;
+    bool killed = false;
     int waitStatus = 0;
-    while (::waitpid(pid, &waitStatus, 0) < 0) {
-        if (errno != EINTR) {
-            throw std::runtime_error("cannot wait for a program");
+    for (;;) {
+        const bool polling = timeLimit.count() > 0 && !killed;
+        const pid_t done = ::waitpid(pid, &waitStatus, polling ? WNOHANG : 0);
+        if (done == pid) {
+            return waitStatus;
+        }
+        if (done < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            throw std::runtime_error("cannot wait for the program");
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            ::kill(pid, SIGKILL);
+            killed = true;
+        } else {
+            std::this_thread::sleep_for(kPollInterval);
         }
     }
+}
+
+int exitStatusOf(int waitStatus) {
     return WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : -1;
 }
 
@@ -75,15 +176,34 @@ int waitForExit(int pid) {
 
 RunningProgram::RunningProgram(const std::string& program,
                                const std::vector<std::string>& arguments,
-                               const fs::path& workingDirectory) {
+                               const fs::path& workingDirectory, const RunOptions& options)
+    : options_(options) {
     const std::string outPath = (capture_ / "out").string();
     const std::string errPath = (capture_ / "err").string();
 
+    Descriptor input;
+    if (options.standardInput) {
+        input = pipeHolding(*options.standardInput);
+    }
+    Pipe closedOutput;
+    if (options.standardOutputClosed) {
+        closedOutput = makePipe();
+        closedOutput.reading.reset();
+    }
+
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
+    if (input.get() >= 0) {
+        posix_spawn_file_actions_adddup2(&actions, input.get(), 0);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    }
+    if (options.standardOutputClosed) {
+        posix_spawn_file_actions_adddup2(&actions, closedOutput.writing.get(), 1);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0600);
+    }
     posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0600);
     posix_spawn_file_actions_addchdir_np(&actions, workingDirectory.c_str());
@@ -103,15 +223,15 @@ RunningProgram::RunningProgram(const std::string& program,
 
 ProgramResult RunningProgram::wait() {
     ProgramResult result;
-    result.status = waitForExit(pid_);
-    result.out = readFile(capture_ / "out");
+    result.status = exitStatusOf(waitForExit(pid_, options_.timeLimit));
+    result.out = options_.standardOutputClosed ? "" : readFile(capture_ / "out");
     result.err = readFile(capture_ / "err");
     return result;
 }
 
 ProgramResult runProgram(const std::string& program, const std::vector<std::string>& arguments,
-                         const fs::path& workingDirectory) {
-    return RunningProgram(program, arguments, workingDirectory).wait();
+                         const fs::path& workingDirectory, const RunOptions& options) {
+    return RunningProgram(program, arguments, workingDirectory, options).wait();
 }
 
 ProgramResult runProgramOnTerminal(const std::string& program,
@@ -162,7 +282,7 @@ ProgramResult runProgramOnTerminal(const std::string& program,
         result.out.append(buffer, static_cast<std::size_t>(count));
     }
     ::close(terminal);
-    result.status = waitForExit(pid);
+    result.status = exitStatusOf(waitForExit(pid, std::chrono::milliseconds{0}));
     return result;
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <chrono>
 #include <filesystem>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -26,33 +28,50 @@ class TempDir {
 
 std::string readFile(const std::filesystem::path& path);
 
+// Leaves a Unix socket's file at the path, as a server that has gone away does.
+void makeSocketFile(const std::filesystem::path& path);
+
 struct ProgramResult {
     int status = -1;  // exit status, or -1 when the program did not exit normally
     std::string out;
     std::string err;
 };
 
-// A program started with the arguments in a working directory, its standard input empty and
-// both console streams captured.
+// How a program is run beyond its arguments.
+struct RunOptions {
+    // Fed to standard input through a pipe (at most 64 KiB, a pipe's buffer); /dev/null when
+    // absent.
+    std::optional<std::string> standardInput;
+    // Standard output is a pipe whose reading end is already closed, as after `| head -1`.
+    bool standardOutputClosed = false;
+    // A program still running after this long is killed (status -1); none when zero.
+    std::chrono::milliseconds timeLimit{0};
+};
+
+// A program started with the arguments in a working directory, both console streams captured
+// (standard output only when it is not closed).
 class RunningProgram {
   public:
     RunningProgram(const std::string& program, const std::vector<std::string>& arguments,
-                   const std::filesystem::path& workingDirectory);
+                   const std::filesystem::path& workingDirectory, const RunOptions& options = {});
     RunningProgram(const RunningProgram&) = delete;
     RunningProgram& operator=(const RunningProgram&) = delete;
 
     int pid() const { return pid_; }
-    // Waits for the program to end.
+    // Waits for the program to end, within the time limit of its options.
     ProgramResult wait();
 
   private:
     TempDir capture_;
+    RunOptions options_;
     int pid_ = -1;
 };
 
-// Runs a program with the arguments in a working directory, capturing both console streams.
+// Runs a program with the arguments in a working directory, capturing both console streams
+// (standard output only when it is not closed).
 ProgramResult runProgram(const std::string& program, const std::vector<std::string>& arguments,
-                         const std::filesystem::path& workingDirectory);
+                         const std::filesystem::path& workingDirectory,
+                         const RunOptions& options = {});
 
 // Runs a program as at a terminal: standard output and standard error both on one new
 // pseudo-terminal of the given width, without any translation of what is written. The result's

@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cmath>
 #include <fstream>
 #include <numbers>
@@ -232,9 +236,23 @@ std::string wavHeader(std::uint32_t rate, std::uint16_t channels) {
     return header;
 }
 
+// A test folder that can also keep files open while the test runs.
+class Folder : public TempDir {
+  public:
+    ~Folder() {
+        for (int fd : open_) {
+            ::close(fd);
+        }
+    }
+    void keepOpen(int fd) { open_.push_back(fd); }
+
+  private:
+    std::vector<int> open_;
+};
+
 struct RefusedCase {
     std::string name;
-    std::function<fs::path(const TempDir&)> make;
+    std::function<fs::path(Folder&)> make;
 
     friend void PrintTo(const RefusedCase& c, std::ostream* out) { *out << c.name; }
 };
@@ -242,7 +260,7 @@ struct RefusedCase {
 class RefusedFiles : public ::testing::TestWithParam<RefusedCase> {};
 
 TEST_P(RefusedFiles, AreNotReadableAudio) {
-    TempDir dir;
+    Folder dir;
     const fs::path path = GetParam().make(dir);
     try {
         AudioSource::open(path);
@@ -262,30 +280,44 @@ fs::path writeBytes(const fs::path& path, const std::string& bytes) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, RefusedFiles,
     ::testing::Values(
-        RefusedCase{"missing", [](const TempDir& d) { return d / "nowhere.wav"; }},
+        RefusedCase{"missing", [](Folder& d) { return d / "nowhere.wav"; }},
         RefusedCase{"directory",
-                    [](const TempDir& d) {
+                    [](Folder& d) {
                         fs::create_directory(d / "folder.wav");
                         return d / "folder.wav";
                     }},
+        RefusedCase{"text",
+                    [](Folder& d) { return writeBytes(d / "notes.wav", "just some words\n"); }},
+        RefusedCase{"zero_bytes", [](Folder& d) { return writeBytes(d / "nothing.wav", ""); }},
         RefusedCase{
-            "text",
-            [](const TempDir& d) { return writeBytes(d / "notes.wav", "just some words\n"); }},
-        RefusedCase{"zero_bytes",
-                    [](const TempDir& d) { return writeBytes(d / "nothing.wav", ""); }},
-        RefusedCase{"header_cut",
-                    [](const TempDir& d) {
-                        return writeBytes(d / "cut.wav", wavHeader(16000, 1).substr(0, 20));
+            "header_cut",
+            [](Folder& d) { return writeBytes(d / "cut.wav", wavHeader(16000, 1).substr(0, 20)); }},
+        RefusedCase{"no_channels",
+                    [](Folder& d) { return writeBytes(d / "mute.wav", wavHeader(16000, 0)); }},
+        RefusedCase{"rate_too_low",
+                    [](Folder& d) { return writeBytes(d / "slow.wav", wavHeader(3999, 1)); }},
+        RefusedCase{"rate_too_high",
+                    [](Folder& d) { return writeBytes(d / "fast.wav", wavHeader(384001, 1)); }},
+        // Not regular files. The pipe holds a WAV header and its writer stays, so reading it
+        // would not block: it is refused for what it is.
+        RefusedCase{"pipe",
+                    [](Folder& d) {
+                        const fs::path fifo = d / "pipe.wav";
+                        EXPECT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+                        const int writer = ::open(fifo.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+                        EXPECT_GE(writer, 0);
+                        d.keepOpen(writer);
+                        const std::string header = wavHeader(16000, 1);
+                        EXPECT_EQ(::write(writer, header.data(), header.size()),
+                                  static_cast<ssize_t>(header.size()));
+                        return fifo;
                     }},
-        RefusedCase{
-            "no_channels",
-            [](const TempDir& d) { return writeBytes(d / "mute.wav", wavHeader(16000, 0)); }},
-        RefusedCase{
-            "rate_too_low",
-            [](const TempDir& d) { return writeBytes(d / "slow.wav", wavHeader(3999, 1)); }},
-        RefusedCase{
-            "rate_too_high",
-            [](const TempDir& d) { return writeBytes(d / "fast.wav", wavHeader(384001, 1)); }}),
+        RefusedCase{"socket",
+                    [](Folder& d) {
+                        phonemes::testing::makeSocketFile(d / "socket.wav");
+                        return d / "socket.wav";
+                    }},
+        RefusedCase{"character_device", [](Folder&) { return fs::path("/dev/zero"); }}),
     [](const auto& info) { return info.param.name; });
 
 }  // namespace

@@ -37,15 +37,18 @@ struct EndOfStream {
 };
 using Event = std::variant<Hypothesis, Phrase, EndOfStream>;
 
-// Records what a recognition delivers, in order.
+// Records what a recognition delivers, in order. Events are built in place: moving a temporary
+// alternative into the variant draws a false maybe-uninitialized warning from GCC 12 at -O2.
 class Recording : public RecognitionListener {
   public:
-    void onHypothesis(const std::string& text) override { events.push_back(Hypothesis{text}); }
+    void onHypothesis(const std::string& text) override {
+        events.emplace_back(std::in_place_type<Hypothesis>, text);
+    }
     void onPhrase(const RecognizedPhrase& phrase, PhraseKind kind) override {
-        events.push_back(Phrase{phrase, kind});
+        events.emplace_back(std::in_place_type<Phrase>, phrase, kind);
     }
     void onEndOfStream(std::uint64_t streamSize) override {
-        events.push_back(EndOfStream{streamSize});
+        events.emplace_back(std::in_place_type<EndOfStream>, streamSize);
     }
 
     std::vector<Phrase> phrases() const {

@@ -217,7 +217,7 @@ const ResultCase kResultCases[] = {
      {},
      true},
     {"OneWordCannotBeConverted",
-     withResult([](ScriptedResult& r) { r.words[0].pronunciation = {kUnknownPhoneId}; }),
+     withResult([](ScriptedResult& r) { r.words[0].pronunciation.assign(1, kUnknownPhoneId); }),
      "-- a bee\n",
      2000,
      {"b 1300", "iy 1400", "_ 1700"},
@@ -322,7 +322,10 @@ INSTANTIATE_TEST_SUITE_P(
 std::string phoneString(int oneLetter, int twoLetter) {
     std::string phones;
     for (int i = 0; i < oneLetter + twoLetter; ++i) {
-        phones += (phones.empty() ? "" : " ") + std::string(i < oneLetter ? "b" : "aa");
+        if (!phones.empty()) {
+            phones += ' ';
+        }
+        phones += i < oneLetter ? "b" : "aa";
     }
     return phones;
 }

@@ -250,11 +250,46 @@ TEST_F(Session, StreamCreationReportingFalseLetsTheBindDecide) {
     EXPECT_EQ(record.str(), "[a.wav]\t0\r\n\r\n");
 }
 
-TEST_F(Session, PathThatIsNotValidTextFailsTheStreamStepWithoutABind) {
-    EXPECT_FALSE(process("/data/caf\xE9.wav"));
-    EXPECT_EQ(err.str(), "ERROR: Cannot create audio stream from file.\n");
-    EXPECT_THAT(platform.callsStartingWith({"BindToFile"}), IsEmpty());
+// A name's bytes reach the stream and the record unchanged, UTF-8 or not; only a line break in
+// the name itself, which would split the record's header line, fails the stream step.
+struct NameCase {
+    std::string name;
+    std::string path;
+    bool bound;
+    std::string record;
+
+    friend void PrintTo(const NameCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class StreamName : public SessionTest, public ::testing::WithParamInterface<NameCase> {};
+
+TEST_P(StreamName, IsBoundAsWrittenUnlessItsRecordCouldNotHoldIt) {
+    const NameCase& c = GetParam();
+    if (c.bound) {
+        platform.addWait({endOfStream()});
+    }
+    EXPECT_EQ(process(c.path), c.bound);
+    EXPECT_EQ(err.str(), c.bound ? "" : "ERROR: Cannot create audio stream from file.\n");
+    if (c.bound) {
+        EXPECT_THAT(platform.callsStartingWith({"BindToFile"}),
+                    ElementsAre("BindToFile(" + c.path +
+                                ", SPFM_OPEN_READONLY, no format id, no wave format, "
+                                "0xEFFFFFFFFFFFFFFF)"));
+    } else {
+        EXPECT_THAT(platform.callsStartingWith({"BindToFile"}), IsEmpty());
+    }
+    EXPECT_EQ(record.str(), c.record);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, StreamName,
+    ::testing::Values(
+        NameCase{"Latin1", "/data/caf\xE9.wav", true, "[caf\xE9.wav]\t0\r\n\r\n"},
+        NameCase{"NotUtf8AtAll", "/data/\xFF\xFE\x80.wav", true, "[\xFF\xFE\x80.wav]\t0\r\n\r\n"},
+        NameCase{"LineFeed", "/data/two\nlines.wav", false, ""},
+        NameCase{"CarriageReturn", "/data/two\rlines.wav", false, ""},
+        NameCase{"LineFeedInAFolderOnly", "/da\nta/a.wav", true, "[a.wav]\t0\r\n\r\n"}),
+    [](const auto& info) { return info.param.name; });
 
 TEST_F(Session, QuietSuppressesTheFileLineButNotErrors) {
     extractor.options.quiet = true;

@@ -73,7 +73,10 @@ TEST_F(PhoneConverterTest, EveryRecognisablePhoneBecomesANameOfTheInventory) {
 
     std::string inventory;
     for (const PhoneRow& row : phoneRows()) {
-        inventory += (inventory.empty() ? "" : " ") + std::string(row.phone);
+        if (!inventory.empty()) {
+            inventory += ' ';
+        }
+        inventory += row.phone;
     }
     EXPECT_EQ(std::u16string(phones.data()), std::u16string(inventory.begin(), inventory.end()));
 }

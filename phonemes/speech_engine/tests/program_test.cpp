@@ -3,11 +3,14 @@
 // file format, and files that cannot be recognised must not stop the batch.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -377,7 +380,146 @@ TEST_F(ProgramTest, EmptyHintGivesARecordWithoutPhones) {
     EXPECT_TRUE(records[0].entries.empty());
 }
 
-// In either form.
+// A batch run the way a hostile user might: what the folder holds, the command line after
+// "-o out.txt", the standard streams, and what must come of it: standard error byte for byte,
+// the records' names in order, and a line that standard output must hold.
+struct BatchCase {
+    const char* name;
+    std::function<void(const TempDir&)> prepare;
+    std::vector<std::string> arguments;
+    std::string standardInput;  // fed through a pipe; /dev/null when empty
+    bool standardOutputClosed;
+    std::string err;
+    std::vector<std::string> records;
+    std::string outputLine;  // empty: standard output is not looked at
+
+    friend void PrintTo(const BatchCase& c, std::ostream* os) { *os << c.name; }
+};
+
+// A batch of a few short files takes seconds; one that blocks fails instead of hanging the suite.
+constexpr std::chrono::seconds kBatchTimeLimit{60};
+const std::string kThanks = "Thank you very much";
+
+void speakThanks(const TempDir& dir, const std::string& name) {
+    testing::writeUtterance(dir / name, kThanks + ".");
+}
+
+void writeEmptyWav(const TempDir& dir, const std::string& name) {
+    engine::testing::writeAudio(dir / name, {}, 16000, testing::kWav16Bit16kHz);
+}
+
+class HostileBatchTest : public ProgramTest, public ::testing::WithParamInterface<BatchCase> {};
+
+TEST_P(HostileBatchTest, EveryFileThatCanBeReadGetsItsRecordAndTheRunSucceeds) {
+    const BatchCase& c = GetParam();
+    c.prepare(dir_);
+    std::vector<std::string> arguments{"-o", "out.txt"};
+    arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+    testing::RunOptions streams;
+    if (!c.standardInput.empty()) {
+        streams.standardInput = c.standardInput;
+    }
+    streams.standardOutputClosed = c.standardOutputClosed;
+    streams.timeLimit = kBatchTimeLimit;
+
+    const ProgramResult run =
+        testing::runProgram(PHONEMES_PROGRAM, arguments, dir_.path(), streams);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, c.err);
+    std::vector<std::string> names;
+    for (const Record& record : parseRecords(output())) {
+        names.push_back(record.name);
+    }
+    EXPECT_EQ(names, c.records);
+    if (!c.outputLine.empty()) {
+        EXPECT_NE(run.out.find("\n" + c.outputLine + "\n"), std::string::npos) << run.out;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Batches, HostileBatchTest,
+    ::testing::Values(
+        // `phonemes -t a.wav b.wav a.wav | head -1`: nobody reads the console any more.
+        BatchCase{"ClosedStandardOutput",
+                  [](const TempDir& d) {
+                      speakThanks(d, "a.wav");
+                      writeEmptyWav(d, "b.wav");
+                  },
+                  {"-t", "a.wav", "b.wav", "a.wav"},
+                  "",
+                  true,
+                  "",
+                  {"a.wav", "b.wav", "a.wav"},
+                  ""},
+        // `... | phonemes -t -h /dev/stdin a.wav`: the echo is the hint, as the hint writes it.
+        BatchCase{"HintsFromStandardInput",
+                  [](const TempDir& d) { speakThanks(d, "a.wav"); },
+                  {"-t", "-h", "/dev/stdin", "a.wav"},
+                  "a.wav:" + kThanks + "\n",
+                  false,
+                  "",
+                  {"a.wav"},
+                  "-- " + kThanks},
+        // `mkfifo b.wav; phonemes *.wav`, and a socket and a device: none is a file to decode,
+        // and none may block the batch.
+        BatchCase{"InputsThatAreNotRegularFiles",
+                  [](const TempDir& d) {
+                      speakThanks(d, "a.wav");
+                      ASSERT_EQ(::mkfifo((d / "b.wav").c_str(), 0600), 0);
+                      testing::makeSocketFile(d / "c.wav");
+                      writeEmptyWav(d, "d.wav");
+                  },
+                  {"-q", "*.wav", "/dev/zero"},
+                  "",
+                  false,
+                  kCannotOpenAudio + kCannotOpenAudio + kCannotOpenAudio,
+                  {"a.wav", "d.wav"},
+                  ""},
+        // A line break in a name would split the record's header line: such a file fails. Every
+        // other name is written as it is, in byte order of the names.
+        BatchCase{"LineBreaksInNames",
+                  [](const TempDir& d) {
+                      for (const char* name :
+                           {"line\nfeed.wav", "carriage\rreturn.wav", "tab\there.wav",
+                            "[brackets] and  spaces.wav", "\xC3\xBCml\xC3\xA4ut.wav"}) {
+                          writeEmptyWav(d, name);
+                      }
+                  },
+                  {"-q", "*.wav"},
+                  "",
+                  false,
+                  kCannotOpenAudio + kCannotOpenAudio,
+                  {"[brackets] and  spaces.wav", "tab\there.wav", "\xC3\xBCml\xC3\xA4ut.wav"},
+                  ""},
+        // A hints file written on Windows, in its code page: the hint is read as Windows-1252
+        // and echoed in UTF-8.
+        BatchCase{"Windows1252Hint",
+                  [](const TempDir& d) {
+                      testing::writeUtterance(d / "cafe.wav", "The caf\xC3\xA9 is open.");
+                      d.write("hints.txt", "cafe.wav:The caf\xE9 is open\r\n");
+                  },
+                  {"-t", "-h", "hints.txt", "cafe.wav"},
+                  "",
+                  false,
+                  "",
+                  {"cafe.wav"},
+                  "-- The caf\xC3\xA9 is open"},
+        // A name in Latin-1 opens, its record shows its bytes, and a hints line in the same code
+        // page finds it.
+        BatchCase{"NameThatIsNotUtf8",
+                  [](const TempDir& d) {
+                      speakThanks(d, "caf\xE9.wav");
+                      d.write("hints.txt", "caf\xE9.wav:" + kThanks + "\n");
+                  },
+                  {"-t", "-h", "hints.txt", "caf*.wav"},
+                  "",
+                  false,
+                  "",
+                  {"caf\xE9.wav"},
+                  "-- " + kThanks}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// An output file that refuses every write fails the run, in either form.
 TEST_F(ProgramTest, UnwritableOutputFailsTheRun) {
     engine::testing::writeAudio(dir_ / "empty.wav", {}, 16000, testing::kWav16Bit16kHz);
 
