@@ -3,7 +3,7 @@
 //   phonemes_engine_bench batch <work-dir>   the 100-utterance batch: load time, per-file
 //                                            overhead, speed, dictation against the bare
 //                                            decoder, accuracy against espeak-ng
-//   phonemes_engine_bench utterances <dir>   writes short utterances for a long test file
+//   phonemes_engine_bench utterances <dir>   writes short utterances and their hints file
 //   phonemes_engine_bench memory <file>      dictation over one file; time and peak memory
 #include <pocketsphinx.h>
 #include <sndfile.h>
@@ -540,15 +540,21 @@ int runBatch(const fs::path& dir) {
     return 0;
 }
 
+// One file per sentence, and a hints file "hints.txt" that gives each file its sentence.
 int writeUtterances(const fs::path& dir) {
     fs::create_directories(dir);
-    for (int i = 0; i < kSentenceCount; ++i) {
-        const testing::SynthesizedSpeech speech = testing::synthesize(kSentences[i]);
-        testing::writeAudio(dir / ("sentence" + std::to_string(i) + ".wav"), speech.samples,
-                            speech.sampleRate,
-                            {speech.sampleRate, 1, SF_FORMAT_WAV | SF_FORMAT_PCM_16});
+    std::FILE* hints = std::fopen((dir / "hints.txt").c_str(), "w");
+    if (hints == nullptr) {
+        throw std::runtime_error("cannot write " + (dir / "hints.txt").string());
     }
-    return 0;
+    for (int i = 0; i < kSentenceCount; ++i) {
+        const std::string name = "sentence" + std::to_string(i) + ".wav";
+        const testing::SynthesizedSpeech speech = testing::synthesize(kSentences[i]);
+        testing::writeAudio(dir / name, speech.samples, speech.sampleRate,
+                            {speech.sampleRate, 1, SF_FORMAT_WAV | SF_FORMAT_PCM_16});
+        std::fprintf(hints, "%s:%s\n", name.c_str(), kSentences[i]);
+    }
+    return std::fclose(hints) == 0 ? 0 : 1;
 }
 
 int runMemory(const fs::path& file) {

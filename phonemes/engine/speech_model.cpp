@@ -2,12 +2,14 @@
 
 #include <pocketsphinx.h>
 #include <sphinxbase/cmn.h>
+#include <sphinxbase/err.h>
 #include <sphinxbase/fe.h>
 #include <sphinxbase/feat.h>
 #include <sphinxbase/fsg_model.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <mutex>
 #include <system_error>
 
 namespace phonemes::engine {
@@ -86,13 +88,19 @@ std::vector<std::string> decoderArguments(const std::filesystem::path& dir) {
         (dir / kLanguageModel).string(),
         "-dict",
         (dir / kDictionary).string(),
-        "-logfn",
-        "/dev/null",
         // The voice detector that drops silent frames also shifts the frame numbers of the
         // words, so every frame is kept; phrases are cut at pauses before the decoder.
         "-remove_silence",
         "no",
     };
+}
+
+// PocketSphinx logs through one process-wide file. A decoder given a log file ("-logfn") opens
+// it and closes the one before, which a decoder loading on another thread may be writing to at
+// that moment; so the log is switched off once, for every decoder, before the first loads.
+void silenceDecoderLog() {
+    static std::once_flag silenced;
+    std::call_once(silenced, [] { err_set_logfp(nullptr); });
 }
 
 }  // namespace
@@ -141,10 +149,22 @@ SpeechModel& SpeechModel::shared() {
     static std::mutex loadMutex;
     static std::unique_ptr<SpeechModel> model;
     std::lock_guard guard(loadMutex);
-    if (model) {
-        return *model;
+    if (!model) {
+        model = load();
     }
+    return *model;
+}
 
+SpeechModel& SpeechModel::forThisThread() {
+    thread_local std::unique_ptr<SpeechModel> model;
+    if (!model) {
+        model = load();
+    }
+    return *model;
+}
+
+std::unique_ptr<SpeechModel> SpeechModel::load() {
+    silenceDecoderLog();
     const std::filesystem::path dir = modelDirectory();
     for (const char* part : {kAcousticModel, kLanguageModel, kDictionary}) {
         std::error_code error;
@@ -179,8 +199,7 @@ SpeechModel& SpeechModel::shared() {
     // The decoder holds its own reference to the configuration.
     config.reset();
 
-    model.reset(new SpeechModel(std::move(arguments), std::move(decoder)));
-    return *model;
+    return std::unique_ptr<SpeechModel>(new SpeechModel(std::move(arguments), std::move(decoder)));
 }
 
 std::optional<std::string> SpeechModel::pronunciationOf(const std::string& word) const {

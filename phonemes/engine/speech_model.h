@@ -32,9 +32,11 @@ struct DecodedSegment {
     bool filler = false;  // silence, noise, sentence start or end, or an empty transition
 };
 
-// The acoustic model, dictionary and language model, loaded once per process, with the one
-// decoder that uses them. Every decoder call needs the lock from lock(): files are recognised
-// one at a time, and a later file or recogniser reuses everything already loaded.
+// The acoustic model, dictionary and language model with the one decoder that uses them.
+// PocketSphinx decoders are not thread-safe, and this one's dictionary grows with the words
+// that transcripts add, so nothing of it is shared with another model: threads that recognise
+// at the same time each use their own (forThisThread). Every decoder call needs the lock from
+// lock(); a later file or recogniser reuses everything already loaded.
 class SpeechModel {
   public:
     static constexpr int kFrameSamples = 160;  // one 10 ms frame at 16 kHz
@@ -42,6 +44,10 @@ class SpeechModel {
     // The process's model, loaded on first use (thread-safe). Throws ModelLoadError; a later
     // call tries again.
     static SpeechModel& shared();
+    // The calling thread's own model, loaded on its first use there and freed when the thread
+    // ends; several threads load theirs at the same time. Throws ModelLoadError; a later call
+    // tries again.
+    static SpeechModel& forThisThread();
 
     ~SpeechModel();
     SpeechModel(const SpeechModel&) = delete;
@@ -94,6 +100,7 @@ class SpeechModel {
   private:
     struct Decoder;
     SpeechModel(std::vector<std::string> arguments, std::unique_ptr<Decoder> decoder);
+    static std::unique_ptr<SpeechModel> load();
 
     std::mutex mutex_;
     // Declared before the decoder, whose configuration was parsed from these strings.

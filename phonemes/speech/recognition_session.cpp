@@ -7,6 +7,7 @@
 #include "platform.h"
 #include "record_writer.h"
 #include "text_conversion.h"
+#include "thread_cancellation.h"
 #include "token_category.h"
 
 namespace phonemes {
@@ -28,7 +29,6 @@ constexpr std::string_view kCannotActivateRule = "Cannot activate grammar rule."
 constexpr std::string_view kCannotLoadDictation = "Cannot load dictation grammar.";
 constexpr std::string_view kCannotSetDictationState = "Cannot set state for dictation grammar.";
 constexpr std::string_view kCannotCreateConverter = "Cannot create phone converter.";
-constexpr std::string_view kCannotWriteOutput = "Cannot write output file.";
 
 constexpr std::uint64_t kGrammarId = 0;
 // The hint grammar's one rule: top level and active from the start.
@@ -138,12 +138,18 @@ RecognitionSession::~RecognitionSession() {
 void RecognitionSession::startBatch() {
     // The status is not examined: an unusable platform shows up as a set-up failure per file.
     comInitialised_ = SUCCEEDED(CoInitialize(nullptr));
+    setThreadCancellation(cancellation_.get_token());
 }
 
 void RecognitionSession::finishBatch() {
     if (std::exchange(comInitialised_, false)) {
+        setThreadCancellation({});
         CoUninitialize();
     }
+}
+
+void RecognitionSession::cancel() {
+    cancellation_.request_stop();
 }
 
 bool RecognitionSession::processFile(const std::string& path) {

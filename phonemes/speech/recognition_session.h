@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 
@@ -43,10 +44,14 @@ class RecognitionSession final : public FileProcessor {
     RecognitionSession(const RecognitionSession&) = delete;
     RecognitionSession& operator=(const RecognitionSession&) = delete;
 
+    // Also makes cancel() reach the speech objects that this thread creates from now on.
     void startBatch() override;
     // Returns true when the event loop ran and the record was written.
     bool processFile(const std::string& path) override;
     void finishBatch() override;
+    // The recognition running for this session ends early and reports the end of its stream,
+    // so the event loop ends as it always does; so does every later one.
+    void cancel() override;
 
     // Releases the speech objects that are held, in the fixed order, and frees the format.
     void releaseSpeechObjects();
@@ -78,6 +83,7 @@ class RecognitionSession final : public FileProcessor {
     ComPtr<ISpPhoneConverter> phoneConverter_;
     bool endOfStream_ = false;
     bool comInitialised_ = false;
+    std::stop_source cancellation_;
 };
 
 }  // namespace phonemes

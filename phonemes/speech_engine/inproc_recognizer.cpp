@@ -9,14 +9,15 @@
 #include "reco_context.h"
 #include "recognition_engine.h"
 #include "speech_api.h"
+#include "thread_cancellation.h"
 
 namespace phonemes {
 namespace {
 
 class InprocRecognizer final : public ComObject<ISpRecognizer> {
   public:
-    explicit InprocRecognizer(engine::SpeechModel& model)
-        : engine_(std::make_shared<RecognitionEngine>(model)) {}
+    InprocRecognizer(engine::SpeechModel& model, std::stop_token cancellation)
+        : engine_(std::make_shared<RecognitionEngine>(model, std::move(cancellation))) {}
 
     // Contexts keep their recogniser, so by now none is left; the engine thread is stopped
     // before the input goes.
@@ -96,7 +97,11 @@ HRESULT createInprocRecognizer(IUnknown* outer, std::uint32_t /*classContext*/, 
         return status;
     }
     try {
-        return createComObject<InprocRecognizer>(iid, object, engine::SpeechModel::shared());
+        // Recognisers made on one thread share that thread's model; recognisers on threads
+        // that work at the same time have one each, as a decoder serves one recognition at a
+        // time.
+        return createComObject<InprocRecognizer>(iid, object, engine::SpeechModel::forThisThread(),
+                                                 threadCancellation());
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     } catch (const std::exception&) {

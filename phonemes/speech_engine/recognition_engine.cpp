@@ -57,25 +57,34 @@ class EventPoster final : public engine::RecognitionListener {
     bool ended_ = false;
 };
 
-// The body of the engine thread: one recognition of the whole source.
+// The body of the engine thread: one recognition of the whole source. It stops early when its
+// owner stops it (stop) or when it is cancelled.
 void recognize(std::stop_token stop, engine::SpeechModel& model, engine::RecognizerOptions options,
-               std::unique_ptr<engine::AudioSource> source, GrammarActivation activation) {
+               std::unique_ptr<engine::AudioSource> source, GrammarActivation activation,
+               std::stop_token cancellation) {
+    std::stop_source stopOrCancel;
+    const auto forward = [&stopOrCancel] { stopOrCancel.request_stop(); };
+    const std::stop_callback onStop(stop, forward);
+    const std::stop_callback onCancel(cancellation, forward);
+
     EventPoster poster(std::move(activation.events));
     try {
         engine::Recognizer recognizer(model, options);
         if (activation.dictation) {
-            recognizer.recognizeDictation(*source, poster, stop);
+            recognizer.recognizeDictation(*source, poster, stopOrCancel.get_token());
         } else {
-            recognizer.recognizeTranscript(*source, activation.transcript, poster, stop);
+            recognizer.recognizeTranscript(*source, activation.transcript, poster,
+                                           stopOrCancel.get_token());
         }
     } catch (...) {
-        // Whoever waits for the end of the stream must not wait for ever: a recognition that
-        // breaks off still ends its stream, with the phrases it found so far.
-        if (!stop.stop_requested() && !poster.ended()) {
-            try {
-                poster.onEndOfStream(0);
-            } catch (...) {
-            }
+        // Falls through: a recognition that breaks off ends its stream with what it found.
+    }
+    // Whoever waits for the end of the stream must not wait for ever, unless the owner stopped
+    // the recognition and waits for the thread instead.
+    if (!stop.stop_requested() && !poster.ended()) {
+        try {
+            poster.onEndOfStream(0);
+        } catch (...) {
         }
     }
 }
@@ -148,8 +157,8 @@ HRESULT RecognitionEngine::startIfReady() {
         return S_OK;
     }
     try {
-        run_ =
-            std::jthread(recognize, std::ref(model_), options_, std::move(source_), *activation_);
+        run_ = std::jthread(recognize, std::ref(model_), options_, std::move(source_),
+                            *activation_, cancellation_);
     } catch (const std::system_error&) {
         return E_FAIL;  // no thread to run on; the input went with the attempt
     } catch (const std::bad_alloc&) {

@@ -6,7 +6,8 @@
 // events to the queue of the grammar's context. Stopping (a grammar deactivated or released, the
 // recogniser made inactive, given new input or released) asks the thread to stop and waits for
 // it, so no event is posted after that. An input is recognised once: its audio is read as it is
-// decoded.
+// decoded. A cancellation given at construction ends a running recognition early as well, but
+// that one still posts the end of its stream, so whoever waits for it is not kept waiting.
 
 #include <memory>
 #include <mutex>
@@ -33,7 +34,8 @@ struct GrammarActivation {
 
 class RecognitionEngine {
   public:
-    explicit RecognitionEngine(engine::SpeechModel& model) : model_(model) {}
+    explicit RecognitionEngine(engine::SpeechModel& model, std::stop_token cancellation = {})
+        : model_(model), cancellation_(std::move(cancellation)) {}
     ~RecognitionEngine();
     RecognitionEngine(const RecognitionEngine&) = delete;
     RecognitionEngine& operator=(const RecognitionEngine&) = delete;
@@ -57,6 +59,7 @@ class RecognitionEngine {
     void stopRun();
 
     engine::SpeechModel& model_;
+    std::stop_token cancellation_;
     std::mutex mutex_;
     std::unique_ptr<engine::AudioSource> source_;  // until a recognition takes it
     bool active_ = false;

@@ -1,10 +1,15 @@
 #include "batch_driver.h"
 
+#include <atomic>
 #include <filesystem>
 #include <system_error>
 
 #include "command_line.h"
+#include "file_results.h"
 #include "output_file.h"
+#include "parallel_batch.h"
+#include "platform.h"
+#include "stop_signals.h"
 
 namespace phonemes {
 namespace {
@@ -73,23 +78,32 @@ int runExtractor(const std::vector<std::string>& arguments, std::ostream& out, s
     }
     extractor.output = &outputFile->stream();
 
-    std::unique_ptr<FileProcessor> processor = makeProcessor(extractor);
-    processor->startBatch();
-    for (const std::string& path : commandLine.inputFiles) {
-        processor->processFile(path);
-        if (extractor.outputFailed) {
-            break;  // records can no longer be written: stop instead of claiming success
-        }
+    BatchSettings settings;
+    settings.jobs = options.jobs != 0 ? options.jobs : usableCoreCount();
+    if (!options.quiet) {
+        settings.progressWidth = terminalWidthOf(err);
     }
-    processor->finishBatch();
-    processor.reset();
+    ParallelBatch batch(extractor, std::move(commandLine.inputFiles), settings, makeProcessor);
+    BatchEnd end = BatchEnd::kCompleted;
+    std::atomic<int> signal{0};  // the first of SIGINT and SIGTERM that came
+    {
+        const StopSignals stopSignals([&](int received) {
+            int none = 0;
+            signal.compare_exchange_strong(none, received);
+            batch.interrupt();
+        });
+        end = batch.run();
+    }
 
     extractor.output = nullptr;
     if (!outputFile->close() && !extractor.outputFailed) {
-        extractor.console.printError("Cannot write output file.");
+        extractor.console.printError(kCannotWriteOutput);
         extractor.outputFailed = true;
     }
-    return extractor.outputFailed ? kExitFailure : kExitSuccess;
+    if (signal != 0) {
+        return exitStatusForSignal(signal);
+    }
+    return end == BatchEnd::kFailed || extractor.outputFailed ? kExitFailure : kExitSuccess;
 }
 
 }  // namespace phonemes

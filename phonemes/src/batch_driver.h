@@ -10,8 +10,6 @@
 
 namespace phonemes {
 
-using FileProcessorFactory = std::function<std::unique_ptr<FileProcessor>(Extractor&)>;
-
 // The whole program: parses the arguments (the program's own name first), announces, prepares
 // the run's state, hands every input file to a processor made by the factory, and returns the
 // exit status.

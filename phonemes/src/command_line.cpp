@@ -1,6 +1,8 @@
 #include "command_line.h"
 
 #include <cctype>
+#include <charconv>
+#include <cstdint>
 #include <functional>
 #include <limits>
 #include <optional>
@@ -20,6 +22,32 @@ struct LongOption {
 
 std::string badValue(std::string_view option, std::string_view expected, const std::string& got) {
     return std::string(option) + " takes " + std::string(expected) + ", not \"" + got + "\".";
+}
+
+// A whole number from 1 to max, in decimal digits alone: no sign, space or anything after.
+std::optional<unsigned> parseCount(std::string_view text, unsigned max) {
+    unsigned value = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value);
+    if (text.empty() || !std::isdigit(static_cast<unsigned char>(text.front())) ||
+        error != std::errc() || stop != end || value < 1 || value > max) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// "I/N" with 1 <= I <= N.
+std::optional<Shard> parseShard(std::string_view text) {
+    const std::size_t slash = text.find('/');
+    if (slash == std::string_view::npos) {
+        return std::nullopt;
+    }
+    const auto count = parseCount(text.substr(slash + 1), std::numeric_limits<unsigned>::max());
+    const auto index = parseCount(text.substr(0, slash), count.value_or(0));
+    if (!index || !count) {
+        return std::nullopt;
+    }
+    return Shard{*index, *count};
 }
 
 const std::vector<LongOption>& longOptions() {
@@ -52,6 +80,25 @@ const std::vector<LongOption>& longOptions() {
                  return std::string("--textgrid needs a folder.");
              }
              line.options.textGridFolder = value;
+             return std::nullopt;
+         }},
+        {"--jobs", true,
+         [](CommandLine& line, const std::string& value) -> std::optional<std::string> {
+             const std::optional<unsigned> jobs = parseCount(value, kMaxJobs);
+             if (!jobs) {
+                 return badValue("--jobs", "a whole number from 1 to " + std::to_string(kMaxJobs),
+                                 value);
+             }
+             line.options.jobs = *jobs;
+             return std::nullopt;
+         }},
+        {"--shard", true,
+         [](CommandLine& line, const std::string& value) -> std::optional<std::string> {
+             const std::optional<Shard> shard = parseShard(value);
+             if (!shard) {
+                 return badValue("--shard", "I/N, the I-th of N slices (1 <= I <= N)", value);
+             }
+             line.options.shard = *shard;
              return std::nullopt;
          }},
         {"--help", false,
@@ -107,6 +154,14 @@ std::int32_t parseDuration(std::string_view text) {
     return static_cast<std::int32_t>(negative ? -magnitude : magnitude);
 }
 
+std::vector<std::string> shardSlice(const std::vector<std::string>& files, Shard shard) {
+    const auto boundary = [&](std::uint64_t slices) {
+        return static_cast<std::size_t>(slices * files.size() / shard.count);
+    };
+    return {files.begin() + static_cast<std::ptrdiff_t>(boundary(shard.index - 1)),
+            files.begin() + static_cast<std::ptrdiff_t>(boundary(shard.index))};
+}
+
 std::string programNameOf(std::string_view invocation) {
     return baseNameOf(invocation);
 }
@@ -155,6 +210,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
             result.inputFiles.insert(result.inputFiles.end(), matches.begin(), matches.end());
         }
     }
+    result.inputFiles = shardSlice(result.inputFiles, options.shard);
     return result;
 }
 

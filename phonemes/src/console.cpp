@@ -49,6 +49,8 @@ void printHelp(std::ostream& out, std::string_view programName, const ExtractorO
            "audio)\n"
         << "  --format FORMAT         write the output as records [default] or json (JSON Lines)\n"
         << "  --textgrid DIR          also write a Praat TextGrid per file into DIR\n"
+        << "  --jobs N                recognise N files at once [one per core]\n"
+        << "  --shard I/N             process only the I-th of N equal slices of the input files\n"
         << "  --help                  show this help and exit\n"
         << "  --version               show the version and exit\n"
         << std::flush;

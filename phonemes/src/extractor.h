@@ -1,7 +1,10 @@
 #pragma once
 
+#include <functional>
+#include <memory>
 #include <ostream>
 #include <string>
+#include <string_view>
 
 #include "console.h"
 #include "extractor_options.h"
@@ -11,7 +14,12 @@
 
 namespace phonemes {
 
+// A processed file's results handed over instead of written: the name for its record and its
+// timeline.
+using ResultsDeferral = std::function<void(std::string_view baseName, const PhoneTimeline&)>;
+
 // The state that lives for a whole batch, shared by the driver and the per-file processing.
+// A batch that recognises several files at a time gives each worker an extractor of its own.
 struct Extractor {
     Extractor(std::ostream& out, std::ostream& err) : console(out, err) {}
 
@@ -22,9 +30,14 @@ struct Extractor {
     PhoneTimeline timeline{inventory};
     std::ostream* output = nullptr;  // the output file's stream while the batch runs
     bool outputFailed = false;       // a record could not be written: no further file is processed
+    // When set, writeFileResults hands each file's results here instead of writing them: a
+    // worker's results are written by its batch, in input order.
+    ResultsDeferral deferResults;
 };
 
-// The per-file processing behind the driver: recognises one file and appends its record.
+// The per-file processing behind the driver: recognises one file and has its results written
+// (writeFileResults). Each processor is used by one thread at a time; startBatch, processFile
+// and finishBatch are called on the same thread.
 class FileProcessor {
   public:
     virtual ~FileProcessor() = default;
@@ -32,6 +45,11 @@ class FileProcessor {
     // Returns true when the file's record was written.
     virtual bool processFile(const std::string& path) = 0;
     virtual void finishBatch() {}
+    // Asks the file being processed, and any later one, to end as soon as it can; what it
+    // gathered until then may still be handed over. Safe to call from any thread at any time.
+    virtual void cancel() {}
 };
+
+using FileProcessorFactory = std::function<std::unique_ptr<FileProcessor>(Extractor&)>;
 
 }  // namespace phonemes

@@ -18,6 +18,15 @@ enum class OutputFormat {
     kJson,     // one line of JSON per file
 };
 
+// One of several equal runs over the same input list: the index-th (from 1) of count contiguous
+// slices.
+struct Shard {
+    unsigned index = 1;
+    unsigned count = 1;
+
+    friend bool operator==(const Shard&, const Shard&) = default;
+};
+
 // The run's settings, read from the command line and read-only afterwards.
 struct ExtractorOptions {
     std::string hintsFile;                               // -h: empty means no hints file is read
@@ -31,6 +40,8 @@ struct ExtractorOptions {
     PhoneTiming phoneTiming = PhoneTiming::kWeights;     // --phone-times
     OutputFormat outputFormat = OutputFormat::kRecords;  // --format
     std::string textGridFolder;                          // --textgrid: empty means none
+    unsigned jobs = 0;  // --jobs: files recognised at once; 0: one per core the process may use
+    Shard shard;        // --shard
 };
 
 }  // namespace phonemes

@@ -6,13 +6,16 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <streambuf>
 #include <vector>
 
 namespace phonemes {
 
 // A buffered stream buffer over a file descriptor that reports every failed write, so a full
-// disk shows up as a failed stream instead of silently lost records.
+// disk shows up as a failed stream instead of silently lost records. Every flush ends a record:
+// when a write fails, a file is cut back to the end of the last record flushed whole, so that
+// it never ends in part of a record, and nothing is written after that.
 class OutputFile::FdBuffer : public std::streambuf {
   public:
     explicit FdBuffer(int fd) : fd_(fd), storage_(kCapacity) {
@@ -31,7 +34,13 @@ class OutputFile::FdBuffer : public std::streambuf {
         return traits_type::not_eof(ch);
     }
 
-    int sync() override { return drain() ? 0 : -1; }
+    int sync() override {
+        if (!drain()) {
+            return -1;
+        }
+        flushedWhole_ = written_;
+        return 0;
+    }
 
   private:
     static constexpr std::size_t kCapacity = 64 * 1024;
@@ -39,25 +48,30 @@ class OutputFile::FdBuffer : public std::streambuf {
     bool drain() {
         const char* data = pbase();
         std::size_t remaining = static_cast<std::size_t>(pptr() - pbase());
-        bool ok = true;
-        while (remaining > 0) {
+        setp(storage_.data(), storage_.data() + storage_.size());
+        while (remaining > 0 && !failed_) {
             ssize_t written = ::write(fd_, data, remaining);
             if (written < 0 && errno == EINTR) {
                 continue;
             }
             if (written <= 0) {
-                ok = false;
+                failed_ = true;
+                // Only a regular file can be cut back; for a device or a pipe this fails.
+                static_cast<void>(::ftruncate(fd_, static_cast<off_t>(flushedWhole_)));
                 break;
             }
             data += written;
             remaining -= static_cast<std::size_t>(written);
+            written_ += static_cast<std::uint64_t>(written);
         }
-        setp(storage_.data(), storage_.data() + storage_.size());
-        return ok;
+        return !failed_;
     }
 
     int fd_;
     std::vector<char> storage_;
+    std::uint64_t written_ = 0;       // bytes written to the file so far
+    std::uint64_t flushedWhole_ = 0;  // bytes written up to the end of the last whole flush
+    bool failed_ = false;
 };
 
 std::unique_ptr<OutputFile> OutputFile::open(const std::string& path) {

@@ -1,11 +1,43 @@
 #include "platform.h"
 
+#include <sched.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <filesystem>
+#include <iostream>
 #include <system_error>
 
 namespace phonemes {
 namespace fs = std::filesystem;
+
+unsigned usableCoreCount() {
+    cpu_set_t cores;
+    CPU_ZERO(&cores);
+    if (::sched_getaffinity(0, sizeof cores, &cores) != 0) {
+        return 1;
+    }
+    return static_cast<unsigned>(std::max(CPU_COUNT(&cores), 1));
+}
+
+std::optional<unsigned> terminalWidthOf(const std::ostream& stream) {
+    int fd = -1;
+    if (&stream == &std::cerr || &stream == &std::clog) {
+        fd = STDERR_FILENO;
+    } else if (&stream == &std::cout) {
+        fd = STDOUT_FILENO;
+    }
+    if (fd < 0 || ::isatty(fd) != 1) {
+        return std::nullopt;
+    }
+    winsize size{};
+    if (::ioctl(fd, TIOCGWINSZ, &size) != 0 || size.ws_col == 0) {
+        constexpr unsigned kUsualWidth = 80;  // a terminal that does not tell its size
+        return kUsualWidth;
+    }
+    return size.ws_col;
+}
 
 namespace {
 

@@ -1,11 +1,21 @@
 #pragma once
 
+#include <optional>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
 
-// What depends on the operating system: path separators and directory search.
+// What depends on the operating system: path separators, directory search, the cores the
+// process may use and the terminal.
 namespace phonemes {
+
+// The number of cores the process may run on (its CPU affinity); at least 1.
+unsigned usableCoreCount();
+
+// The width in columns of the terminal that the stream writes to; nothing when the stream is
+// not the process's standard output or standard error, or that is not a terminal.
+std::optional<unsigned> terminalWidthOf(const std::ostream& stream);
 
 // The part of a path after its last separator ('/' or '\'); the whole path when it has none.
 std::string baseNameOf(std::string_view path);

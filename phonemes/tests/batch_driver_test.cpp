@@ -4,7 +4,7 @@
 
 #include <sstream>
 
-#include "record_writer.h"
+#include "file_results.h"
 #include "test_support.h"
 
 namespace phonemes {
@@ -22,9 +22,8 @@ class RecordingProcessor : public FileProcessor {
     void startBatch() override { log_.push_back("start"); }
     bool processFile(const std::string& path) override {
         log_.push_back(baseNameOf(path));
-        if (!writeRecord(*extractor_.output, baseNameOf(path), extractor_.timeline,
-                         extractor_.options)) {
-            extractor_.console.printError("Cannot write output file.");
+        if (!writeFileResults(extractor_, baseNameOf(path))) {
+            extractor_.console.printError(kCannotWriteOutput);
             extractor_.outputFailed = true;
             return false;
         }
@@ -42,8 +41,9 @@ class RecordingProcessor : public FileProcessor {
 
 class BatchDriver : public ::testing::Test {
   protected:
+    // One job: the processor's log shows the order in which files are processed.
     int run(std::vector<std::string> arguments) {
-        arguments.insert(arguments.begin(), "phonemes");
+        arguments.insert(arguments.begin(), {"phonemes", "--jobs", "1"});
         return runExtractor(arguments, out, err, [this](Extractor& extractor) {
             return std::make_unique<RecordingProcessor>(extractor, log);
         });

@@ -152,7 +152,8 @@ TEST_F(Cli, HelpListsEveryOptionAndTouchesNothing) {
     EXPECT_TRUE(result.out.starts_with("Usage: phonemes [options] <filenames>\n")) << result.out;
     for (const char* option :
          {"-h <filename>", "-m <duration>", "-o <filename>", "-p ", "-q ", "-t ", "-u ", "-x ",
-          "--phone-times MODE", "--format FORMAT", "--textgrid DIR", "--help ", "--version "}) {
+          "--phone-times MODE", "--format FORMAT", "--textgrid DIR", "--jobs N", "--shard I/N",
+          "--help ", "--version "}) {
         const std::string line = "\n  " + std::string(option);
         const std::size_t at = result.out.find(line);
         EXPECT_NE(at, std::string::npos) << option;
@@ -185,11 +186,18 @@ TEST_F(Cli, VersionPrintsTheProjectVersionAndTouchesNothing) {
 // A long option without a value, or with one it does not take, stops the run before the banner
 // and before the output file is touched: one line on standard error and status 2.
 TEST_F(Cli, BadLongOptionValuesStopBeforeAnythingIsWritten) {
+    const std::string kBadShard = "ERROR: --shard takes I/N, the I-th of N slices (1 <= I <= N), not ";
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{"--phone-times", "exact"},
          "ERROR: --phone-times takes weights or acoustic, not \"exact\".\n"},
         {{"--format=xml"}, "ERROR: --format takes records or json, not \"xml\".\n"},
         {{"--textgrid"}, "ERROR: --textgrid needs a value.\n"},
+        {{"--jobs", "0"}, "ERROR: --jobs takes a whole number from 1 to 256, not \"0\".\n"},
+        {{"--shard", "0/3"}, kBadShard + "\"0/3\".\n"},
+        {{"--shard=4/3"}, kBadShard + "\"4/3\".\n"},
+        {{"--shard", "1/0"}, kBadShard + "\"1/0\".\n"},
+        {{"--shard", "x/y"}, kBadShard + "\"x/y\".\n"},
+        {{"--shard"}, "ERROR: --shard needs a value.\n"},
     };
     for (const auto& [options, message] : cases) {
         std::vector<std::string> arguments = {"-p", "-o", "out.txt"};

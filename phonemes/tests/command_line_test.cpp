@@ -147,7 +147,7 @@ INSTANTIATE_TEST_SUITE_P(
             "ValueMayLookLikeAnOption", {"--textgrid", "-x"}, kWeights, kRecords, "-x", false, ""},
         LongOptionCase{"Help", {"-q", "--help"}, kWeights, kRecords, "", true, ""},
         LongOptionCase{"UnknownLongWordsArePatterns",
-                       {"--Help", "--help=me", "--formats", "--jobs"},
+                       {"--Help", "--help=me", "--formats", "--job", "--shards"},
                        kWeights,
                        kRecords,
                        "",
@@ -184,6 +184,72 @@ INSTANTIATE_TEST_SUITE_P(
                        false,
                        "--format takes records or json, not \"yaml\"."}),
     [](const ::testing::TestParamInfo<LongOptionCase>& info) { return info.param.name; });
+
+// --jobs and --shard take whole numbers written plainly; anything else is refused with the
+// value named, before any file pattern after it is read.
+TEST(RunOptions, JobsAndShardOrTheBadValue) {
+    const std::string jobsError = "--jobs takes a whole number from 1 to 256, not ";
+    const std::string shardError = "--shard takes I/N, the I-th of N slices (1 <= I <= N), not ";
+    const struct {
+        std::vector<std::string> arguments;
+        unsigned jobs;
+        Shard shard;
+        std::string error;
+    } cases[] = {
+        {{"-x"}, 0, {1, 1}, ""},
+        {{"--jobs", "4", "--shard", "2/3"}, 4, {2, 3}, ""},
+        {{"--jobs=1", "--shard=1/1"}, 1, {1, 1}, ""},
+        {{"--jobs", "256", "--shard", "3/3"}, 256, {3, 3}, ""},
+        {{"--shard", "4294967295/4294967295"}, 0, {4294967295u, 4294967295u}, ""},
+        {{"--jobs", "0"}, 0, {1, 1}, jobsError + "\"0\"."},
+        {{"--jobs", "257"}, 0, {1, 1}, jobsError + "\"257\"."},
+        {{"--jobs", "+2"}, 0, {1, 1}, jobsError + "\"+2\"."},
+        {{"--jobs", "2 "}, 0, {1, 1}, jobsError + "\"2 \"."},
+        {{"--jobs", "two"}, 0, {1, 1}, jobsError + "\"two\"."},
+        {{"--jobs="}, 0, {1, 1}, jobsError + "\"\"."},
+        {{"--jobs"}, 0, {1, 1}, "--jobs needs a value."},
+        {{"--shard", "0/3"}, 0, {1, 1}, shardError + "\"0/3\"."},
+        {{"--shard", "4/3"}, 0, {1, 1}, shardError + "\"4/3\"."},
+        {{"--shard", "1/0"}, 0, {1, 1}, shardError + "\"1/0\"."},
+        {{"--shard", "x/y"}, 0, {1, 1}, shardError + "\"x/y\"."},
+        {{"--shard", "2"}, 0, {1, 1}, shardError + "\"2\"."},
+        {{"--shard", "1/2/3"}, 0, {1, 1}, shardError + "\"1/2/3\"."},
+        {{"--shard", "-1/3"}, 0, {1, 1}, shardError + "\"-1/3\"."},
+        {{"--shard", "1/99999999999"}, 0, {1, 1}, shardError + "\"1/99999999999\"."},
+        {{"--shard"}, 0, {1, 1}, "--shard needs a value."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.arguments));
+        const CommandLine parsed = parseCommandLine(c.arguments);
+        EXPECT_EQ(parsed.options.jobs, c.jobs);
+        EXPECT_EQ(parsed.options.shard, c.shard);
+        EXPECT_EQ(parsed.error, c.error);
+    }
+}
+
+// The N slices of a list are contiguous and in order, make up the whole list together and differ
+// in size by one at most, also when there are fewer files than slices.
+TEST(ShardSlice, SlicesConcatenateToTheWholeList) {
+    for (std::size_t size : {0, 1, 2, 7, 10}) {
+        std::vector<std::string> files;
+        for (std::size_t i = 0; i < size; ++i) {
+            files.push_back("f" + std::to_string(i));
+        }
+        for (unsigned count : {1u, 2u, 3u, 4u, 11u}) {
+            SCOPED_TRACE(std::to_string(size) + " files in " + std::to_string(count) + " slices");
+            std::vector<std::string> joined;
+            std::size_t smallest = size, largest = 0;
+            for (unsigned index = 1; index <= count; ++index) {
+                const std::vector<std::string> slice = shardSlice(files, {index, count});
+                joined.insert(joined.end(), slice.begin(), slice.end());
+                smallest = std::min(smallest, slice.size());
+                largest = std::max(largest, slice.size());
+            }
+            EXPECT_EQ(joined, files);
+            EXPECT_LE(largest - smallest, 1u);
+        }
+    }
+}
 
 TEST(ParseDuration, ConvertsLikeAtoiAndSaturates) {
     const struct {

@@ -4,7 +4,12 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
+#include <sstream>
 
 #include "record_writer.h"
 #include "test_support.h"
@@ -73,6 +78,42 @@ TEST(OutputFile, FullDeviceFailsTheRecord) {
     PhoneInventory inventory;
     PhoneTimeline timeline(inventory);
     EXPECT_FALSE(writeRecord(file->stream(), "a.wav", timeline, ExtractorOptions{}));
+}
+
+// A disk that fills up in the middle of a record: the file keeps the records written whole and
+// nothing of the one cut short, and no later record is appended. The size limit of a child
+// process stands in for the full disk.
+TEST(OutputFile, ARecordCutShortIsTakenBackWhole) {
+    TempDir dir;
+    const std::string path = (dir / "out.txt").string();
+    PhoneInventory inventory;
+    inventory.buildWeightLookup();
+    PhoneTimeline timeline(inventory);
+    timeline.addWord("s ih t", 0, 300);
+    timeline.endTime = 300;
+    std::ostringstream one;
+    ASSERT_TRUE(writeRecord(one, "a.wav", timeline, ExtractorOptions{}));
+    const std::string record = one.str();
+
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // Room for one record and half of the next.
+        const rlimit limit{record.size() * 3 / 2, record.size() * 3 / 2};
+        ::signal(SIGXFSZ, SIG_IGN);
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        auto file = OutputFile::open(path);
+        int failures = 0;
+        for (int i = 0; i < 3; ++i) {
+            failures += writeRecord(file->stream(), "a.wav", timeline, ExtractorOptions{}) ? 0 : 1;
+        }
+        ::_exit(failures);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 2) << "the second and third records fail";
+    EXPECT_EQ(readFile(path), record);
 }
 
 }  // namespace

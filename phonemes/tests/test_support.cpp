@@ -1,16 +1,20 @@
 #include "test_support.h"
 
 #include <fcntl.h>
+#include <pty.h>
 #include <spawn.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
+#include <regex>
 
 #include <gtest/gtest.h>
 #include <sstream>
@@ -127,6 +131,15 @@ Descriptor pipeHolding(const std::string& bytes) {
     return std::move(pipe.reading);
 }
 
+std::vector<char*> argumentVector(std::vector<std::string>& storage) {
+    std::vector<char*> argv;
+    for (std::string& argument : storage) {
+        argv.push_back(argument.data());
+    }
+    argv.push_back(nullptr);
+    return argv;
+}
+
 constexpr std::chrono::milliseconds kPollInterval{10};
 
 // The wait status of the program; kills it first when it outlives the time limit.
@@ -155,13 +168,18 @@ int waitForExit(pid_t pid, std::chrono::milliseconds timeLimit) {
     }
 }
 
+int exitStatusOf(int waitStatus) {
+    return WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : -1;
+}
+
 }  // namespace
 
-ProgramResult runProgram(const std::string& program, const std::vector<std::string>& arguments,
-                         const fs::path& workingDirectory, const RunOptions& options) {
-    TempDir capture;
-    const std::string outPath = (capture / "out").string();
-    const std::string errPath = (capture / "err").string();
+RunningProgram::RunningProgram(const std::string& program,
+                               const std::vector<std::string>& arguments,
+                               const fs::path& workingDirectory, const RunOptions& options)
+    : options_(options) {
+    const std::string outPath = (capture_ / "out").string();
+    const std::string errPath = (capture_ / "err").string();
 
     Descriptor input;
     if (options.standardInput) {
@@ -192,11 +210,7 @@ ProgramResult runProgram(const std::string& program, const std::vector<std::stri
 
     std::vector<std::string> argvStorage{program};
     argvStorage.insert(argvStorage.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (std::string& argument : argvStorage) {
-        argv.push_back(argument.data());
-    }
-    argv.push_back(nullptr);
+    std::vector<char*> argv = argumentVector(argvStorage);
 
     pid_t pid = 0;
     int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
@@ -204,15 +218,100 @@ ProgramResult runProgram(const std::string& program, const std::vector<std::stri
     if (spawned != 0) {
         throw std::runtime_error("cannot start " + program);
     }
-    input.reset();
-    closedOutput.writing.reset();
-    const int waitStatus = waitForExit(pid, options.timeLimit);
+    pid_ = pid;
+}
 
+ProgramResult RunningProgram::wait() {
     ProgramResult result;
-    result.status = WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : -1;
-    result.out = options.standardOutputClosed ? "" : readFile(outPath);
-    result.err = readFile(errPath);
+    result.status = exitStatusOf(waitForExit(pid_, options_.timeLimit));
+    result.out = options_.standardOutputClosed ? "" : readFile(capture_ / "out");
+    result.err = readFile(capture_ / "err");
     return result;
+}
+
+ProgramResult runProgram(const std::string& program, const std::vector<std::string>& arguments,
+                         const fs::path& workingDirectory, const RunOptions& options) {
+    return RunningProgram(program, arguments, workingDirectory, options).wait();
+}
+
+ProgramResult runProgramOnTerminal(const std::string& program,
+                                   const std::vector<std::string>& arguments,
+                                   const fs::path& workingDirectory, unsigned short columns) {
+    termios raw{};
+    ::cfmakeraw(&raw);
+    winsize size{};
+    size.ws_row = 24;
+    size.ws_col = columns;
+    int terminal = -1;
+    int programSide = -1;
+    if (::openpty(&terminal, &programSide, nullptr, &raw, &size) != 0) {
+        throw std::runtime_error("cannot open a pseudo-terminal");
+    }
+    std::vector<std::string> argvStorage{program};
+    argvStorage.insert(argvStorage.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv = argumentVector(argvStorage);
+
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+        throw std::runtime_error("cannot start " + program);
+    }
+    if (pid == 0) {
+        // The terminal becomes the child's controlling terminal, as a login shell's is.
+        ::setsid();
+        ::ioctl(programSide, TIOCSCTTY, 0);
+        const int nothing = ::open("/dev/null", O_RDONLY);
+        if (nothing < 0 || ::dup2(nothing, 0) < 0 || ::dup2(programSide, 1) < 0 ||
+            ::dup2(programSide, 2) < 0 || ::chdir(workingDirectory.c_str()) != 0) {
+            ::_exit(127);
+        }
+        ::close(terminal);
+        ::execve(program.c_str(), argv.data(), environ);
+        ::_exit(127);
+    }
+    ::close(programSide);
+    ProgramResult result;
+    char buffer[4096];
+    // Reading ends with an error (EIO) once the program's side is closed for good.
+    for (ssize_t count; (count = ::read(terminal, buffer, sizeof buffer)) != 0;) {
+        if (count < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            break;
+        }
+        result.out.append(buffer, static_cast<std::size_t>(count));
+    }
+    ::close(terminal);
+    result.status = exitStatusOf(waitForExit(pid, std::chrono::milliseconds{0}));
+    return result;
+}
+
+ProgressTranscript splitProgress(const std::string& terminalText) {
+    static const std::regex drawing("\r([^\r\x1b]*)\x1b\\[K");
+    ProgressTranscript split;
+    bool lineShown = false;
+    std::size_t at = 0;
+    for (std::sregex_iterator it(terminalText.begin(), terminalText.end(), drawing), end;
+         it != end; ++it) {
+        const auto start = static_cast<std::size_t>(it->position());
+        if (start > at) {
+            split.withoutProgress += terminalText.substr(at, start - at);
+            split.linesAfterAnErasure = split.linesAfterAnErasure && !lineShown;
+        }
+        const std::string shown = (*it)[1];
+        if (!shown.empty()) {
+            split.drawn.push_back(shown);
+        }
+        lineShown = !shown.empty();
+        at = start + static_cast<std::size_t>(it->length());
+    }
+    if (at < terminalText.size()) {
+        split.withoutProgress += terminalText.substr(at);
+        split.linesAfterAnErasure = split.linesAfterAnErasure && !lineShown;
+        lineShown = false;
+    }
+    split.erasedAtTheEnd = !lineShown;
+    return split;
 }
 
 namespace {

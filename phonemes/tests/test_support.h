@@ -48,11 +48,48 @@ struct RunOptions {
     std::chrono::milliseconds timeLimit{0};
 };
 
+// A program started with the arguments in a working directory, both console streams captured
+// (standard output only when it is not closed).
+class RunningProgram {
+  public:
+    RunningProgram(const std::string& program, const std::vector<std::string>& arguments,
+                   const std::filesystem::path& workingDirectory, const RunOptions& options = {});
+    RunningProgram(const RunningProgram&) = delete;
+    RunningProgram& operator=(const RunningProgram&) = delete;
+
+    int pid() const { return pid_; }
+    // Waits for the program to end, within the time limit of its options.
+    ProgramResult wait();
+
+  private:
+    TempDir capture_;
+    RunOptions options_;
+    int pid_ = -1;
+};
+
 // Runs a program with the arguments in a working directory, capturing both console streams
 // (standard output only when it is not closed).
 ProgramResult runProgram(const std::string& program, const std::vector<std::string>& arguments,
                          const std::filesystem::path& workingDirectory,
                          const RunOptions& options = {});
+
+// Runs a program as at a terminal: standard output and standard error both on one new
+// pseudo-terminal of the given width, without any translation of what is written. The result's
+// out holds everything written to the terminal, in order.
+ProgramResult runProgramOnTerminal(const std::string& program,
+                                   const std::vector<std::string>& arguments,
+                                   const std::filesystem::path& workingDirectory,
+                                   unsigned short columns);
+
+// A terminal's text taken apart into a progress line and everything else: "\r<text>\x1b[K"
+// draws the progress line, "\r\x1b[K" erases it.
+struct ProgressTranscript {
+    std::string withoutProgress;       // what is left once every drawing and erasure is out
+    std::vector<std::string> drawn;    // the texts drawn, in order
+    bool linesAfterAnErasure = true;   // no other text follows a drawing directly
+    bool erasedAtTheEnd = false;       // no progress line is left on the terminal at the end
+};
+ProgressTranscript splitProgress(const std::string& terminalText);
 
 // Where Debian installs the readers that tests check our formats with.
 inline constexpr const char* kPraatProgram = "/usr/bin/praat";

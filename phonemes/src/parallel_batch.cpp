@@ -1,0 +1,317 @@
+#include "parallel_batch.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <utility>
+
+#include "console_capture.h"
+#include "file_results.h"
+#include "progress_line.h"
+
+namespace phonemes {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// How often the progress line is redrawn at most, and at least while nothing else happens.
+constexpr std::chrono::milliseconds kProgressInterval{200};
+// How many files the workers may be ahead of the earliest file not yet written; what they hand
+// over waits in memory until then.
+constexpr std::size_t kMaxFilesAhead = 1024;
+constexpr double kMsPerSecond = 1000.0;
+
+enum class ConsoleStream { kOut, kErr };
+
+// What a worker printed, a line at a time, line end included.
+struct ConsoleText {
+    ConsoleStream stream;
+    std::string bytes;
+};
+
+struct FileResults {
+    std::string baseName;
+    PhoneTimeline timeline;
+};
+
+// One input file, from the moment a worker takes it until its results are written.
+struct FileSlot {
+    std::vector<ConsoleText> console;  // printed by the worker and not yet shown
+    std::optional<FileResults> results;
+    bool finished = false;
+};
+
+}  // namespace
+
+struct ParallelBatch::State {
+    // A worker's own extractor, whose console lines and results go to the file it processes.
+    struct Worker {
+        explicit Worker(State& batch)
+            : outCapture([&batch, this](std::string line) {
+                  batch.addLine(*this, {ConsoleStream::kOut, std::move(line)});
+              }),
+              errCapture([&batch, this](std::string line) {
+                  batch.addLine(*this, {ConsoleStream::kErr, std::move(line)});
+              }),
+              out(&outCapture),
+              err(&errCapture),
+              extractor(out, err) {}
+
+        ConsoleCapture outCapture;
+        ConsoleCapture errCapture;
+        std::ostream out;
+        std::ostream err;
+        Extractor extractor;
+        std::unique_ptr<FileProcessor> processor;
+        FileSlot* slot = nullptr;  // the file being processed; guarded by the batch's mutex
+        std::thread thread;
+    };
+
+    State(Extractor& extractor, std::vector<std::string> files, BatchSettings settings)
+        : extractor(extractor),
+          files(std::move(files)),
+          settings(settings),
+          filesAhead(settings.jobs <= 1 ? 1 : kMaxFilesAhead) {}
+
+    void addWorker(const FileProcessorFactory& makeProcessor);
+    void addLine(Worker& worker, ConsoleText text);
+    void deferResults(Worker& worker, std::string_view baseName, const PhoneTimeline& timeline);
+    FileSlot* takeFile(Worker& worker, std::size_t& index);
+    void finishFile(Worker& worker, FileSlot& slot);
+    void work(Worker& worker);
+
+    BatchEnd run();
+    std::size_t startWorkers();
+    void showInOrder();
+    void show(const std::vector<ConsoleText>& lines);
+    void drawProgress();
+    void stop(BatchEnd end);
+
+    Extractor& extractor;
+    const std::vector<std::string> files;
+    const BatchSettings settings;
+    const std::size_t filesAhead;  // how far a worker may be ahead of the earliest unwritten file
+    std::vector<std::unique_ptr<Worker>> workers;
+    std::optional<ProgressLine> progress;
+    Clock::time_point started;
+    Clock::time_point drawn;
+
+    std::mutex mutex;
+    std::condition_variable fileAvailable;  // for workers: a file may be taken, or the batch stops
+    std::condition_variable news;           // for the batch: the earliest file has news, or stop
+    std::deque<FileSlot> slots;             // the files from `written` up to `next`
+    std::size_t written = 0;                // files shown and written, in input order
+    std::size_t next = 0;                   // the next file a worker takes
+    std::size_t filesDone = 0;              // files finished by workers, in any order
+    double audioSecondsDone = 0;
+    std::optional<BatchEnd> stopped;
+};
+
+void ParallelBatch::State::addWorker(const FileProcessorFactory& makeProcessor) {
+    auto worker = std::make_unique<Worker>(*this);
+    Extractor& own = worker->extractor;
+    own.options = extractor.options;
+    own.inventory.buildWeightLookup();
+    own.hints = extractor.hints;
+    own.deferResults = [this, &worker = *worker](std::string_view baseName,
+                                                 const PhoneTimeline& timeline) {
+        deferResults(worker, baseName, timeline);
+    };
+    worker->processor = makeProcessor(own);
+    workers.push_back(std::move(worker));
+}
+
+void ParallelBatch::State::addLine(Worker& worker, ConsoleText text) {
+    std::lock_guard lock(mutex);
+    if (worker.slot == nullptr) {
+        return;  // printed outside any file: there is no place for it in the batch's order
+    }
+    worker.slot->console.push_back(std::move(text));
+    if (worker.slot == &slots.front()) {
+        news.notify_one();
+    }
+}
+
+void ParallelBatch::State::deferResults(Worker& worker, std::string_view baseName,
+                                        const PhoneTimeline& timeline) {
+    std::lock_guard lock(mutex);
+    if (worker.slot != nullptr) {
+        worker.slot->results.emplace(FileResults{std::string(baseName), timeline});
+    }
+}
+
+FileSlot* ParallelBatch::State::takeFile(Worker& worker, std::size_t& index) {
+    std::unique_lock lock(mutex);
+    fileAvailable.wait(lock, [this] {
+        return stopped || next == files.size() || next < written + filesAhead;
+    });
+    if (stopped || next == files.size()) {
+        return nullptr;
+    }
+    index = next++;
+    worker.slot = &slots.emplace_back();
+    return worker.slot;
+}
+
+void ParallelBatch::State::finishFile(Worker& worker, FileSlot& slot) {
+    worker.outCapture.finish();
+    worker.errCapture.finish();
+    std::lock_guard lock(mutex);
+    worker.slot = nullptr;
+    slot.finished = true;
+    ++filesDone;
+    if (slot.results) {
+        audioSecondsDone += slot.results->timeline.audioLength / kMsPerSecond;
+    }
+    news.notify_one();
+}
+
+void ParallelBatch::State::work(Worker& worker) {
+    worker.processor->startBatch();
+    std::size_t index = 0;
+    while (FileSlot* slot = takeFile(worker, index)) {
+        worker.processor->processFile(files[index]);
+        finishFile(worker, *slot);
+    }
+    worker.processor->finishBatch();
+}
+
+BatchEnd ParallelBatch::State::run() {
+    started = Clock::now();
+    if (settings.progressWidth && !files.empty()) {
+        progress.emplace(extractor.console.err(), *settings.progressWidth);
+    }
+    if (startWorkers() == 0 && !files.empty()) {
+        extractor.console.printError("Cannot start a worker thread.");
+        stop(BatchEnd::kFailed);
+    } else {
+        showInOrder();
+    }
+    for (const auto& worker : workers) {
+        if (worker->thread.joinable()) {
+            worker->thread.join();
+        }
+    }
+    progress.reset();
+    std::lock_guard lock(mutex);
+    return stopped.value_or(BatchEnd::kCompleted);
+}
+
+std::size_t ParallelBatch::State::startWorkers() {
+    std::size_t started = 0;
+    for (const auto& worker : workers) {
+        try {
+            worker->thread = std::thread(&State::work, this, std::ref(*worker));
+            ++started;
+        } catch (const std::system_error&) {
+            break;  // the files are shared among the workers that did start
+        }
+    }
+    return started;
+}
+
+// The batch's own loop: shows the earliest unwritten file's lines as they come and writes its
+// results once it is finished, then goes on with the next file.
+void ParallelBatch::State::showInOrder() {
+    std::unique_lock lock(mutex);
+    while (!stopped && written < files.size()) {
+        FileSlot* head = slots.empty() ? nullptr : &slots.front();
+        if (head == nullptr || (head->console.empty() && !head->finished)) {
+            if (!progress) {
+                news.wait(lock);
+                continue;
+            }
+            lock.unlock();
+            drawProgress();
+            lock.lock();
+            news.wait_for(lock, kProgressInterval);
+            continue;
+        }
+        const std::vector<ConsoleText> lines = std::exchange(head->console, {});
+        const bool finished = head->finished;
+        lock.unlock();
+        show(lines);
+        lock.lock();
+        if (stopped || !finished) {
+            continue;
+        }
+        const std::optional<FileResults> results = std::move(slots.front().results);
+        lock.unlock();
+        if (results && !writeFileResults(extractor, results->baseName, results->timeline)) {
+            extractor.outputFailed = true;
+            if (progress) {
+                progress->erase();
+            }
+            extractor.console.printError(kCannotWriteOutput);
+            stop(BatchEnd::kFailed);
+            return;
+        }
+        lock.lock();
+        slots.pop_front();
+        ++written;
+        fileAvailable.notify_all();
+    }
+}
+
+void ParallelBatch::State::show(const std::vector<ConsoleText>& lines) {
+    if (progress) {
+        progress->erase();  // redrawn when the batch next waits
+    }
+    for (const ConsoleText& text : lines) {
+        Console& console = extractor.console;
+        std::ostream& stream = text.stream == ConsoleStream::kOut ? console.out() : console.err();
+        stream << text.bytes << std::flush;
+    }
+}
+
+void ParallelBatch::State::drawProgress() {
+    const Clock::time_point now = Clock::now();
+    if (progress->shown() && now - drawn < kProgressInterval) {
+        return;
+    }
+    BatchProgress figures;
+    {
+        std::lock_guard lock(mutex);
+        figures = {filesDone, files.size(), audioSecondsDone, now - started};
+    }
+    progress->show(describeProgress(figures));
+    drawn = now;
+}
+
+void ParallelBatch::State::stop(BatchEnd end) {
+    {
+        std::lock_guard lock(mutex);
+        if (!stopped) {
+            stopped = end;
+        }
+    }
+    fileAvailable.notify_all();
+    news.notify_all();
+    for (const auto& worker : workers) {
+        worker->processor->cancel();
+    }
+}
+
+ParallelBatch::ParallelBatch(Extractor& extractor, std::vector<std::string> files,
+                             BatchSettings settings, const FileProcessorFactory& makeProcessor)
+    : state_(std::make_unique<State>(extractor, std::move(files), settings)) {
+    const std::size_t workers = std::min<std::size_t>(settings.jobs, state_->files.size());
+    for (std::size_t i = 0; i < workers; ++i) {
+        state_->addWorker(makeProcessor);
+    }
+}
+
+ParallelBatch::~ParallelBatch() = default;
+
+BatchEnd ParallelBatch::run() {
+    return state_->run();
+}
+
+void ParallelBatch::interrupt() {
+    state_->stop(BatchEnd::kInterrupted);
+}
+
+}  // namespace phonemes
