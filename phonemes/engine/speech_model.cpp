@@ -6,8 +6,11 @@
 #include <sphinxbase/feat.h>
 #include <sphinxbase/fsg_model.h>
 
+#include "phone_set.h"
+
 #include <algorithm>
 #include <cstdlib>
+#include <set>
 #include <system_error>
 
 namespace phonemes::engine {
@@ -68,6 +71,23 @@ struct TextFree {
     void operator()(char* text) const { std::free(text); }
 };
 
+// A phone that stands as a word of its own in a phone grammar is named with this prefix, which
+// no dictionary word has.
+constexpr std::string_view kPhoneWordPrefix = "phone:";
+constexpr const char* kSilenceWord = "<sil>";
+// Silence between the words of a phone grammar. With dictation's far lower probability the
+// search would rather stretch a word's first phone over the pause before it than enter silence.
+constexpr float32 kPhoneGrammarSilenceProbability = 0.1f;
+
+std::string phoneWordOf(std::string_view phone) {
+    return std::string(kPhoneWordPrefix) + std::string(phone);
+}
+
+// "phone:HH" is the phone HH; any other word stays as it is.
+std::string_view withoutPhonePrefix(std::string_view word) {
+    return word.starts_with(kPhoneWordPrefix) ? word.substr(kPhoneWordPrefix.size()) : word;
+}
+
 // Silence, noise, sentence markers and the grammar's empty transitions carry no word.
 bool isFiller(std::string_view word) {
     if (word.empty() || word == "(NULL)") {
@@ -112,8 +132,11 @@ struct SpeechModel::Decoder {
     bool hasTranscriptSearch = false;
     std::uint32_t ditherState = kDitherSeed;
     std::vector<std::int16_t> dithered;
+    std::set<std::string, std::less<>> phoneWords;  // phones added as words of their own
 
     ps_decoder_t* get() const { return decoder.get(); }
+    bool ensurePhoneWord(const std::string& phone);
+    bool useTranscriptSearch(FsgHandle fsg);
     std::vector<DecodedSegment> segments() const;
     void setCepstralMean(const std::vector<mfcc_t>& mean);
     std::optional<std::vector<mfcc_t>> averageCepstrum(std::span<const std::int16_t> opening);
@@ -124,7 +147,7 @@ std::vector<DecodedSegment> SpeechModel::Decoder::segments() const {
     for (ps_seg_t* seg = ps_seg_iter(get()); seg; seg = ps_seg_next(seg)) {
         DecodedSegment segment;
         const char* word = ps_seg_word(seg);
-        segment.word = word ? word : "";
+        segment.word = withoutPhonePrefix(word ? word : "");
         ps_seg_frames(seg, &segment.firstFrame, &segment.lastFrame);
         segment.filler = isFiller(segment.word);
         result.push_back(std::move(segment));
@@ -202,15 +225,10 @@ bool SpeechModel::useDictation() {
 }
 
 bool SpeechModel::useWordSequence(std::span<const std::string> words) {
-    if (words.empty() || !useDictation()) {
+    if (words.empty()) {
         return false;
     }
     ps_decoder_t* ps = decoder_->get();
-    // The previous transcript's search is not the active one any more, so it can go.
-    if (decoder_->hasTranscriptSearch) {
-        ps_unset_search(ps, kTranscriptSearch);
-        decoder_->hasTranscriptSearch = false;
-    }
     const auto stateCount = static_cast<int32>(words.size() + 1);
     FsgHandle fsg(fsg_model_init(kTranscriptSearch, ps_get_logmath(ps), decoder_->languageWeight,
                                  stateCount));
@@ -225,6 +243,86 @@ bool SpeechModel::useWordSequence(std::span<const std::string> words) {
         // Probability 1: the words follow one another; silence and noise are added between
         // them by the search itself.
         fsg_model_trans_add(fsg.get(), from, from + 1, 0, wordId);
+    }
+    return decoder_->useTranscriptSearch(std::move(fsg));
+}
+
+bool SpeechModel::usePhoneSequence(std::span<const WordPronunciations> wordPronunciations) {
+    if (wordPronunciations.empty()) {
+        return false;
+    }
+    std::vector<std::vector<std::vector<std::string>>> words;
+    std::size_t stateCount = wordPronunciations.size() + 1;
+    for (const WordPronunciations& pronunciations : wordPronunciations) {
+        auto& alternatives = words.emplace_back();
+        for (const std::string& pronunciation : pronunciations) {
+            std::vector<std::string> phones = pronunciationSymbols(pronunciation);
+            if (phones.empty()) {
+                return false;
+            }
+            for (const std::string& phone : phones) {
+                if (!decoder_->ensurePhoneWord(phone)) {
+                    return false;
+                }
+            }
+            stateCount += phones.size() - 1;
+            alternatives.push_back(std::move(phones));
+        }
+        if (alternatives.empty()) {
+            return false;
+        }
+    }
+
+    ps_decoder_t* ps = decoder_->get();
+    FsgHandle fsg(fsg_model_init(kTranscriptSearch, ps_get_logmath(ps), decoder_->languageWeight,
+                                 static_cast<int32>(stateCount)));
+    if (!fsg) {
+        return false;
+    }
+    // States 0 to n lie between the words; each pronunciation's inner states come after them.
+    const auto boundaryCount = static_cast<int32>(words.size() + 1);
+    fsg->start_state = 0;
+    fsg->final_state = boundaryCount - 1;
+    int32 nextInner = boundaryCount;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        for (const std::vector<std::string>& phones : words[i]) {
+            auto from = static_cast<int32>(i);
+            for (std::size_t k = 0; k < phones.size(); ++k) {
+                const bool last = k + 1 == phones.size();
+                const int32 to = last ? static_cast<int32>(i + 1) : nextInner++;
+                const int wordId = fsg_model_word_add(fsg.get(), phoneWordOf(phones[k]).c_str());
+                fsg_model_trans_add(fsg.get(), from, to, 0, wordId);
+                from = to;
+            }
+        }
+    }
+    for (int32 boundary = 0; boundary < boundaryCount; ++boundary) {
+        // A grammar with silence of its own gets no silence or noise added by the search.
+        fsg_model_add_silence(fsg.get(), kSilenceWord, boundary, kPhoneGrammarSilenceProbability);
+    }
+    return decoder_->useTranscriptSearch(std::move(fsg));
+}
+
+bool SpeechModel::Decoder::ensurePhoneWord(const std::string& phone) {
+    if (phoneWords.contains(phone)) {
+        return true;
+    }
+    if (ps_add_word(get(), phoneWordOf(phone).c_str(), phone.c_str(), FALSE) < 0) {
+        return false;
+    }
+    phoneWords.insert(phone);
+    return true;
+}
+
+bool SpeechModel::Decoder::useTranscriptSearch(FsgHandle fsg) {
+    ps_decoder_t* ps = get();
+    // The previous transcript's search can go once it is not the active one any more.
+    if (ps_set_search(ps, kDictationSearch) != 0) {
+        return false;
+    }
+    if (hasTranscriptSearch) {
+        ps_unset_search(ps, kTranscriptSearch);
+        hasTranscriptSearch = false;
     }
     // The search takes its beams from the configuration when it is made; dictation's search
     // keeps the ones it was made with.
@@ -242,8 +340,35 @@ bool SpeechModel::useWordSequence(std::span<const std::string> words) {
     if (set != 0) {
         return false;
     }
-    decoder_->hasTranscriptSearch = true;
+    hasTranscriptSearch = true;
     return ps_set_search(ps, kTranscriptSearch) == 0;
+}
+
+SpeechModel::Normalisation SpeechModel::normalisation() const {
+    Normalisation state;
+    if (const feat_t* feat = ps_get_feat(decoder_->get()); feat && feat->cmn_struct) {
+        const cmn_t& cmn = *feat->cmn_struct;
+        const auto size = static_cast<std::size_t>(cmn.veclen);
+        state.mean.assign(cmn.cmn_mean, cmn.cmn_mean + size);
+        state.sum.assign(cmn.sum, cmn.sum + size);
+        state.frames = cmn.nframe;
+    }
+    return state;
+}
+
+void SpeechModel::restoreNormalisation(const Normalisation& saved) {
+    const feat_t* feat = ps_get_feat(decoder_->get());
+    if (!feat || !feat->cmn_struct) {
+        return;
+    }
+    cmn_t& cmn = *feat->cmn_struct;
+    const auto size = static_cast<std::size_t>(cmn.veclen);
+    if (saved.mean.size() != size || saved.sum.size() != size) {
+        return;
+    }
+    std::copy(saved.mean.begin(), saved.mean.end(), cmn.cmn_mean);
+    std::copy(saved.sum.begin(), saved.sum.end(), cmn.sum);
+    cmn.nframe = saved.frames;
 }
 
 std::optional<std::vector<mfcc_t>> SpeechModel::Decoder::averageCepstrum(
@@ -320,7 +445,14 @@ bool SpeechModel::process(std::span<const std::int16_t> samples) {
 
 std::string SpeechModel::partialText() const {
     const char* text = ps_get_hyp(decoder_->get(), nullptr);
-    return text ? text : "";
+    std::string shown;
+    for (const std::string& word : pronunciationSymbols(text ? text : "")) {
+        if (!shown.empty()) {
+            shown += ' ';
+        }
+        shown += withoutPhonePrefix(word);
+    }
+    return shown;
 }
 
 std::vector<DecodedSegment> SpeechModel::partialSegments() const {
