@@ -151,13 +151,17 @@ class PhraseBuilder {
     const AudioSource& source_;
 };
 
-// Passes on partial results at intervals, and only when they have changed.
+// Passes on partial results at intervals, and only when they have changed. `atInterval`, when
+// given, is called at the same intervals.
 class HypothesisReporter {
   public:
     using ShownText = std::function<std::string(const std::string& decoded)>;
 
-    HypothesisReporter(RecognitionListener& listener, ShownText shownText)
-        : listener_(listener), shownText_(std::move(shownText)) {}
+    HypothesisReporter(RecognitionListener& listener, ShownText shownText,
+                       std::function<void()> atInterval)
+        : listener_(listener),
+          shownText_(std::move(shownText)),
+          atInterval_(std::move(atInterval)) {}
 
     void reset() {
         samplesSinceCheck_ = 0;
@@ -169,6 +173,9 @@ class HypothesisReporter {
             return;
         }
         samplesSinceCheck_ = 0;
+        if (atInterval_) {
+            atInterval_();
+        }
         const std::string text = shownText_(model.partialText());
         if (!text.empty() && text != last_) {
             last_ = text;
@@ -179,6 +186,7 @@ class HypothesisReporter {
   private:
     RecognitionListener& listener_;
     ShownText shownText_;
+    std::function<void()> atInterval_;
     std::uint64_t samplesSinceCheck_ = 0;
     std::string last_;
 };
@@ -191,9 +199,9 @@ class PhraseDecoder {
   public:
     PhraseDecoder(SpeechModel& model, RecognitionListener& listener,
                   HypothesisReporter::ShownText shownText, std::size_t openingSamples,
-                  std::stop_token stop)
+                  std::stop_token stop, std::function<void()> atInterval = {})
         : model_(model),
-          hypotheses_(listener, std::move(shownText)),
+          hypotheses_(listener, std::move(shownText), std::move(atInterval)),
           openingSamples_(openingSamples),
           stop_(std::move(stop)) {}
     ~PhraseDecoder() {
@@ -581,10 +589,19 @@ void Recognizer::recognizeTranscript(AudioSource& source, std::string_view trans
     const TranscriptGrammar grammar(model_, transcript, phonesTheAudioCanHold(source),
                                     options_.alignPhones);
     model_.beginFile();
+    // The best path's end moves on as the audio goes on; where the whole transcript cannot be
+    // placed, the path that placed the most words on the way is kept (the path at the very end
+    // may have given up even the first word for silence).
+    std::vector<PlacedWord> mostPlaced;
+    const auto notePlaced = [&](std::vector<PlacedWord> placed) {
+        if (placed.size() >= mostPlaced.size()) {
+            mostPlaced = std::move(placed);
+        }
+    };
     PhraseDecoder phrase(
         model_, listener,
         [&grammar](const std::string& decoded) { return grammar.shownText(decoded); },
-        kOpeningSamples, stop);
+        kOpeningSamples, stop, [&] { notePlaced(grammar.place(model_.partialSegments())); });
     if (grammar.use(model_)) {
         phrase.begin();
     }
@@ -610,14 +627,15 @@ void Recognizer::recognizeTranscript(AudioSource& source, std::string_view trans
 
     // The best path before the end may stop short of the grammar's end; it is what could be
     // placed when the whole transcript cannot be.
-    const std::vector<DecodedSegment> partial =
-        phrase.decoding() ? model_.partialSegments() : std::vector<DecodedSegment>{};
+    if (phrase.decoding()) {
+        notePlaced(grammar.place(model_.partialSegments()));
+    }
     const bool decoded = phrase.end();
     std::vector<PlacedWord> placed =
         decoded ? grammar.place(model_.finalSegments()) : std::vector<PlacedWord>{};
     const bool complete = grammar.completedBy(placed.size());
     if (!complete) {
-        placed = grammar.place(partial);
+        placed = std::move(mostPlaced);
     }
     if (presence.found) {
         const RecognizedPhrase result = PhraseBuilder(model_, source).build(placed, 0, total);

@@ -136,7 +136,9 @@ struct SpeechModel::Decoder {
 
     ps_decoder_t* get() const { return decoder.get(); }
     bool ensurePhoneWord(const std::string& phone);
-    bool useTranscriptSearch(FsgHandle fsg);
+    // Makes a transcript's grammar the current search, with alignment's wide beams, and with
+    // silence and noise added between its words by the search when asked.
+    bool useTranscriptSearch(FsgHandle fsg, bool addFillers);
     std::vector<DecodedSegment> segments() const;
     void setCepstralMean(const std::vector<mfcc_t>& mean);
     std::optional<std::vector<mfcc_t>> averageCepstrum(std::span<const std::int16_t> opening);
@@ -244,7 +246,7 @@ bool SpeechModel::useWordSequence(std::span<const std::string> words) {
         // them by the search itself.
         fsg_model_trans_add(fsg.get(), from, from + 1, 0, wordId);
     }
-    return decoder_->useTranscriptSearch(std::move(fsg));
+    return decoder_->useTranscriptSearch(std::move(fsg), true);
 }
 
 bool SpeechModel::usePhoneSequence(std::span<const WordPronunciations> wordPronunciations) {
@@ -273,20 +275,32 @@ bool SpeechModel::usePhoneSequence(std::span<const WordPronunciations> wordPronu
         }
     }
 
+    // Before each word, and after the last, a pause may stand: from boundary state b to the
+    // state the word starts from (or the final state) either silence or nothing leads.
+    // Pronunciations' inner states come after these.
+    const auto boundaryCount = static_cast<int32>(words.size() + 1);
+    const auto wordStart = [&](std::size_t i) { return static_cast<int32>(boundaryCount + i); };
+    stateCount += static_cast<std::size_t>(boundaryCount);
     ps_decoder_t* ps = decoder_->get();
     FsgHandle fsg(fsg_model_init(kTranscriptSearch, ps_get_logmath(ps), decoder_->languageWeight,
                                  static_cast<int32>(stateCount)));
     if (!fsg) {
         return false;
     }
-    // States 0 to n lie between the words; each pronunciation's inner states come after them.
-    const auto boundaryCount = static_cast<int32>(words.size() + 1);
     fsg->start_state = 0;
-    fsg->final_state = boundaryCount - 1;
-    int32 nextInner = boundaryCount;
+    fsg->final_state = wordStart(words.size());
+    const int silenceId = fsg_model_word_add(fsg.get(), kSilenceWord);
+    const auto silenceLogProbability = static_cast<int32>(
+        logmath_log(ps_get_logmath(ps), kPhoneGrammarSilenceProbability) * fsg->lw);
+    for (int32 boundary = 0; boundary < boundaryCount; ++boundary) {
+        const int32 after = wordStart(static_cast<std::size_t>(boundary));
+        fsg_model_trans_add(fsg.get(), boundary, after, silenceLogProbability, silenceId);
+        fsg_model_null_trans_add(fsg.get(), boundary, after, 0);
+    }
+    int32 nextInner = wordStart(words.size()) + 1;
     for (std::size_t i = 0; i < words.size(); ++i) {
         for (const std::vector<std::string>& phones : words[i]) {
-            auto from = static_cast<int32>(i);
+            int32 from = wordStart(i);
             for (std::size_t k = 0; k < phones.size(); ++k) {
                 const bool last = k + 1 == phones.size();
                 const int32 to = last ? static_cast<int32>(i + 1) : nextInner++;
@@ -296,11 +310,8 @@ bool SpeechModel::usePhoneSequence(std::span<const WordPronunciations> wordPronu
             }
         }
     }
-    for (int32 boundary = 0; boundary < boundaryCount; ++boundary) {
-        // A grammar with silence of its own gets no silence or noise added by the search.
-        fsg_model_add_silence(fsg.get(), kSilenceWord, boundary, kPhoneGrammarSilenceProbability);
-    }
-    return decoder_->useTranscriptSearch(std::move(fsg));
+    // The grammar has all the silence it may have; the search adds none, nor noise.
+    return decoder_->useTranscriptSearch(std::move(fsg), false);
 }
 
 bool SpeechModel::Decoder::ensurePhoneWord(const std::string& phone) {
@@ -314,7 +325,7 @@ bool SpeechModel::Decoder::ensurePhoneWord(const std::string& phone) {
     return true;
 }
 
-bool SpeechModel::Decoder::useTranscriptSearch(FsgHandle fsg) {
+bool SpeechModel::Decoder::useTranscriptSearch(FsgHandle fsg, bool addFillers) {
     ps_decoder_t* ps = get();
     // The previous transcript's search can go once it is not the active one any more.
     if (ps_set_search(ps, kDictationSearch) != 0) {
@@ -333,7 +344,10 @@ bool SpeechModel::Decoder::useTranscriptSearch(FsgHandle fsg) {
     cmd_ln_set_float_r(config, "-beam", kAlignmentBeam);
     cmd_ln_set_float_r(config, "-pbeam", kAlignmentBeam);
     cmd_ln_set_float_r(config, "-wbeam", kAlignmentWordBeam);
+    const bool fillers = cmd_ln_boolean_r(config, "-fsgusefiller");
+    cmd_ln_set_boolean_r(config, "-fsgusefiller", addFillers);
     const int set = ps_set_fsg(ps, kTranscriptSearch, fsg.get());
+    cmd_ln_set_boolean_r(config, "-fsgusefiller", fillers);
     cmd_ln_set_float_r(config, "-beam", beam);
     cmd_ln_set_float_r(config, "-pbeam", phoneBeam);
     cmd_ln_set_float_r(config, "-wbeam", wordBeam);
