@@ -24,6 +24,8 @@ constexpr std::uint64_t kHypothesisIntervalSamples = 3 * kModelSampleRate / 10;
 // (Word starts of the word pass are left where they were: the benchmark finds them within a few
 // ms of the synthesiser's word events.)
 constexpr std::int64_t kPhoneBoundaryShiftSamples = 125;
+// A transcript's audio is held for a second pass up to this length, that of the longest phrase.
+constexpr std::size_t kMaxHeldSamples = PhraseCutter::kMaxPhraseFrames * kDetectorFrameSamples;
 // The opening of a file that sets the normalisation for its alignment: long enough for a
 // steady average, short enough to hold back in memory. (Dictation adapts the normalisation as
 // it goes instead: measuring each phrase first makes its search markedly slower.)
@@ -299,6 +301,32 @@ std::vector<DecodedSegment> decodeWholePhrase(SpeechModel& model,
     return model.finalSegments();
 }
 
+// Aligns the phones of words already placed, each with the pronunciation it was found with,
+// against audio whose start is the frame the words count from; the words get their phones
+// when every one of them is placed. The caller sets the normalisation; the model is left with
+// the phone grammar as its search.
+void alignPhonesOf(SpeechModel& model, std::vector<PlacedWord>& placed,
+                   std::span<const std::int16_t> audio, const std::stop_token& stop) {
+    std::vector<WordPronunciations> grammar;
+    for (const PlacedWord& word : placed) {
+        std::optional<std::string> pronunciation = model.pronunciationOf(word.segment.word);
+        if (!pronunciation) {
+            return;
+        }
+        grammar.push_back({std::move(*pronunciation)});
+    }
+    if (!model.usePhoneSequence(grammar)) {
+        return;
+    }
+    const std::vector<PathWord> path =
+        wordsOfPhonePath(decodeWholePhrase(model, audio, stop), grammar);
+    if (path.size() == placed.size()) {
+        for (std::size_t i = 0; i < placed.size(); ++i) {
+            placed[i].phones = path[i].phones;
+        }
+    }
+}
+
 // Decodes each phrase that the cutter finds with the language model, and then, when phone
 // times are asked for, aligns the phones of the words found against the phrase's audio. The
 // phrase's audio is held for that second pass; the cutter bounds a phrase's length.
@@ -360,25 +388,9 @@ class DictationSink : public PhraseSink {
     // the same audio from the same normalisation. The normalisation the first pass ended with
     // is put back afterwards, so the next phrase is decoded as it would be without this pass.
     void placePhones(std::vector<PlacedWord>& placed) {
-        std::vector<WordPronunciations> grammar;
-        for (const PlacedWord& word : placed) {
-            std::optional<std::string> pronunciation = model_.pronunciationOf(word.segment.word);
-            if (!pronunciation) {
-                return;
-            }
-            grammar.push_back({std::move(*pronunciation)});
-        }
         const SpeechModel::Normalisation afterWords = model_.normalisation();
-        if (model_.usePhoneSequence(grammar)) {
-            model_.restoreNormalisation(atPhraseStart_);
-            const std::vector<PathWord> path =
-                wordsOfPhonePath(decodeWholePhrase(model_, audio_, stop_), grammar);
-            if (path.size() == placed.size()) {
-                for (std::size_t i = 0; i < placed.size(); ++i) {
-                    placed[i].phones = path[i].phones;
-                }
-            }
-        }
+        model_.restoreNormalisation(atPhraseStart_);
+        alignPhonesOf(model_, placed, audio_, stop_);
         model_.restoreNormalisation(afterWords);
         model_.useDictation();
     }
@@ -424,18 +436,18 @@ class TranscriptGrammar {
   public:
     // Words without any pronunciation are left out. The transcript is cut after the words
     // whose shortest pronunciations fill `phoneBudget`.
-    TranscriptGrammar(SpeechModel& model, std::string_view transcript, std::uint64_t phoneBudget,
-                      bool phonesAsWords)
-        : phonesAsWords_(phonesAsWords) {
+    TranscriptGrammar(SpeechModel& model, std::string_view transcript, std::uint64_t phoneBudget) {
         std::uint64_t phones = 0;
         while (std::optional<TranscriptWord> word = nextTranscriptWord(transcript)) {
             const std::uint64_t room = phoneBudget - std::min(phones, phoneBudget);
-            if (word->dictionaryWord.size() / kMaxBytesPerPhone > room) {
+            if (room == 0 || word->dictionaryWord.size() / kMaxBytesPerPhone > room) {
                 cut_ = true;
                 break;
             }
-            // A word without any pronunciation cannot be listened for; it is left out.
+            // A word without any pronunciation cannot be listened for; it is left out, but the
+            // time spent looking counts, so that no line of such words takes long either.
             if (!ensurePronunciation(model, word->dictionaryWord)) {
+                phones += word->dictionaryWord.size() / kMaxBytesPerPhone + 1;
                 continue;
             }
             std::vector<std::string> variants = pronunciationVariants(model, word->dictionaryWord);
@@ -455,18 +467,17 @@ class TranscriptGrammar {
         }
     }
 
-    bool empty() const { return entries_.empty(); }
     // Placing every word is a recognition; a cut transcript never is.
     bool completedBy(std::size_t placedWords) const {
         return !cut_ && !entries_.empty() && placedWords == entries_.size();
     }
 
-    // Makes it the model's current search.
-    bool use(SpeechModel& model) const {
+    // Makes it the model's current search: a grammar of the words, or of their phones.
+    bool use(SpeechModel& model, bool phonesAsWords) const {
         if (entries_.empty()) {
             return false;
         }
-        if (phonesAsWords_) {
+        if (phonesAsWords) {
             return model.usePhoneSequence(pronunciations());
         }
         std::vector<std::string> words;
@@ -477,14 +488,15 @@ class TranscriptGrammar {
     }
 
     // The words in the order the decoder placed them, as far as they match the transcript.
-    std::vector<PlacedWord> place(const std::vector<DecodedSegment>& segments) const {
-        return phonesAsWords_ ? placePhones(segments) : placeWords(segments);
+    std::vector<PlacedWord> place(const std::vector<DecodedSegment>& segments,
+                                  bool phonesAsWords) const {
+        return phonesAsWords ? placePhones(segments) : placeWords(segments);
     }
 
     // The written words the decoder's best words so far stand for.
-    std::string shownText(const std::string& decoded) const {
+    std::string shownText(const std::string& decoded, bool phonesAsWords) const {
         std::size_t count = 0;
-        if (phonesAsWords_) {
+        if (phonesAsWords) {
             std::vector<DecodedSegment> path;
             for (std::string& symbol : pronunciationSymbols(decoded)) {
                 path.push_back({std::move(symbol), 0, 0, false});
@@ -545,10 +557,100 @@ class TranscriptGrammar {
         return placed;
     }
 
-    bool phonesAsWords_;
     bool cut_ = false;
     std::vector<Entry> entries_;
 };
+
+// Hears nothing: for a second pass over audio whose hypotheses were passed on already.
+class NoListener : public RecognitionListener {
+  public:
+    void onHypothesis(const std::string&) override {}
+    void onPhrase(const RecognizedPhrase&, PhraseKind) override {}
+    void onEndOfStream(std::uint64_t) override {}
+};
+
+// One pass of a file's audio against a transcript's grammar. The best path's end moves on as
+// the audio goes on; where the whole transcript cannot be placed, the path that placed the most
+// words on the way is kept (the path at the very end may have given up even the first word).
+class TranscriptPass {
+  public:
+    TranscriptPass(SpeechModel& model, const TranscriptGrammar& grammar, bool phonesAsWords,
+                   RecognitionListener& listener, std::stop_token stop)
+        : model_(model),
+          grammar_(grammar),
+          phonesAsWords_(phonesAsWords),
+          phrase_(
+              model, listener,
+              [this](const std::string& decoded) {
+                  return grammar_.shownText(decoded, phonesAsWords_);
+              },
+              kOpeningSamples, std::move(stop), [this] { notePartialPath(); }) {
+        model_.beginFile();
+        if (grammar_.use(model_, phonesAsWords_)) {
+            phrase_.begin();
+        }
+    }
+
+    void feed(std::span<const std::int16_t> samples) { phrase_.feed(samples); }
+
+    struct Result {
+        std::vector<PlacedWord> placed;
+        bool complete = false;  // the whole transcript was placed
+    };
+    // All audio has been fed.
+    Result finish() {
+        phrase_.flush();
+        if (phrase_.decoding()) {
+            notePartialPath();
+        }
+        const bool decoded = phrase_.end();
+        Result result;
+        if (decoded) {
+            result.placed = grammar_.place(model_.finalSegments(), phonesAsWords_);
+        }
+        result.complete = grammar_.completedBy(result.placed.size());
+        if (!result.complete) {
+            result.placed = std::move(mostPlaced_);
+        }
+        return result;
+    }
+
+  private:
+    void notePartialPath() {
+        std::vector<PlacedWord> placed = grammar_.place(model_.partialSegments(), phonesAsWords_);
+        if (placed.size() >= mostPlaced_.size()) {
+            mostPlaced_ = std::move(placed);
+        }
+    }
+
+    SpeechModel& model_;
+    const TranscriptGrammar& grammar_;
+    bool phonesAsWords_;
+    std::vector<PlacedWord> mostPlaced_;
+    PhraseDecoder phrase_;
+};
+
+// The words of a transcript placed by a word grammar in audio held in memory, with their phones
+// aligned in a second pass.
+std::vector<PlacedWord> placeWordsThenPhones(SpeechModel& model, const TranscriptGrammar& grammar,
+                                             std::span<const std::int16_t> audio,
+                                             const std::stop_token& stop) {
+    NoListener quiet;
+    TranscriptPass words(model, grammar, false, quiet, stop);
+    words.feed(audio);
+    std::vector<PlacedWord> placed = words.finish().placed;
+    if (placed.empty() || stop.stop_requested()) {
+        return placed;
+    }
+    // Up to the end of the last word placed: what follows is speech no word of the grammar fits.
+    const auto end = std::min<std::size_t>(
+        audio.size(),
+        static_cast<std::size_t>(placed.back().segment.lastFrame + 1) * SpeechModel::kFrameSamples);
+    model.beginFile();
+    model.normaliseTo(audio.first(std::min(audio.size(), kOpeningSamples)));
+    alignPhonesOf(model, placed, audio.first(end), stop);
+    return placed;
+}
 
 }  // namespace
 
@@ -583,28 +685,17 @@ void Recognizer::recognizeDictation(AudioSource& source, RecognitionListener& li
 
 // With phone times asked for, the transcript's grammar is made of phones, so the one pass that
 // places the words also places their phones, and the audio need not be held for a second.
+// Only when that pass cannot place the whole transcript, a phone grammar's best path may give up
+// words that a word grammar keeps: then, for audio short enough to have been held, the words are
+// also placed with the word grammar and their phones aligned in a further pass; the pass that
+// placed more words wins.
 void Recognizer::recognizeTranscript(AudioSource& source, std::string_view transcript,
                                      RecognitionListener& listener, std::stop_token stop) {
     const auto lock = model_.lock();
-    const TranscriptGrammar grammar(model_, transcript, phonesTheAudioCanHold(source),
-                                    options_.alignPhones);
-    model_.beginFile();
-    // The best path's end moves on as the audio goes on; where the whole transcript cannot be
-    // placed, the path that placed the most words on the way is kept (the path at the very end
-    // may have given up even the first word for silence).
-    std::vector<PlacedWord> mostPlaced;
-    const auto notePlaced = [&](std::vector<PlacedWord> placed) {
-        if (placed.size() >= mostPlaced.size()) {
-            mostPlaced = std::move(placed);
-        }
-    };
-    PhraseDecoder phrase(
-        model_, listener,
-        [&grammar](const std::string& decoded) { return grammar.shownText(decoded); },
-        kOpeningSamples, stop, [&] { notePlaced(grammar.place(model_.partialSegments())); });
-    if (grammar.use(model_)) {
-        phrase.begin();
-    }
+    const TranscriptGrammar grammar(model_, transcript, phonesTheAudioCanHold(source));
+    TranscriptPass pass(model_, grammar, options_.alignPhones, listener, stop);
+    std::vector<std::int16_t> held;
+    bool holding = options_.alignPhones;
 
     SpeechPresence presence;
     PhraseCutter cutter(presence);
@@ -616,31 +707,30 @@ void Recognizer::recognizeTranscript(AudioSource& source, std::string_view trans
         }
         const auto samples = std::span(block).first(count);
         cutter.push(samples);
-        phrase.feed(samples);
+        pass.feed(samples);
         total += count;
+        if (holding && held.size() + count > kMaxHeldSamples) {
+            holding = false;
+            held = {};
+        } else if (holding) {
+            held.insert(held.end(), samples.begin(), samples.end());
+        }
     }
     cutter.finish();
-    phrase.flush();
+    TranscriptPass::Result result = pass.finish();
+    if (!result.complete && holding && !stop.stop_requested()) {
+        std::vector<PlacedWord> byWords = placeWordsThenPhones(model_, grammar, held, stop);
+        if (byWords.size() > result.placed.size()) {
+            result.placed = std::move(byWords);
+        }
+    }
     if (stop.stop_requested()) {
         return;
     }
-
-    // The best path before the end may stop short of the grammar's end; it is what could be
-    // placed when the whole transcript cannot be.
-    if (phrase.decoding()) {
-        notePlaced(grammar.place(model_.partialSegments()));
-    }
-    const bool decoded = phrase.end();
-    std::vector<PlacedWord> placed =
-        decoded ? grammar.place(model_.finalSegments()) : std::vector<PlacedWord>{};
-    const bool complete = grammar.completedBy(placed.size());
-    if (!complete) {
-        placed = std::move(mostPlaced);
-    }
     if (presence.found) {
-        const RecognizedPhrase result = PhraseBuilder(model_, source).build(placed, 0, total);
-        listener.onPhrase(result,
-                          complete ? PhraseKind::kRecognition : PhraseKind::kFalseRecognition);
+        const RecognizedPhrase phrase = PhraseBuilder(model_, source).build(result.placed, 0, total);
+        listener.onPhrase(phrase, result.complete ? PhraseKind::kRecognition
+                                                  : PhraseKind::kFalseRecognition);
     }
     listener.onEndOfStream(source.byteOffsetOf(total));
 }

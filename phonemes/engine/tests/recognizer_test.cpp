@@ -663,23 +663,32 @@ INSTANTIATE_TEST_SUITE_P(
 
 // A transcript far longer than the audio could hold is listened for only as far as it could:
 // words beyond are never even looked up (their pronunciations are never made), so neither time
-// nor memory grows with the transcript.
+// nor memory grows with the transcript. The same goes for one enormous word, and for a line of
+// words that nothing can pronounce.
 TEST_F(RecognizerTest, ATranscriptIsCutToWhatTheAudioCanHold) {
     constexpr int kUnheardWords = 20000;
-    const SynthesizedSpeech speech = speak("good morning", "morning.wav");
-    std::string transcript = "good morning";
+    speak("good morning", "morning.wav");
+    std::string manyWords;
     for (int i = 0; i < kUnheardWords; ++i) {
-        transcript += " zorbleg" + std::to_string(i);
+        manyWords += " zorbleg" + std::to_string(i);
     }
-    for (bool alignPhones : {false, true}) {
-        SCOPED_TRACE(alignPhones ? "phones aligned" : "phones spread");
-        const auto phrases = transcribe("morning.wav", transcript, alignPhones).phrases();
-        ASSERT_EQ(phrases.size(), 1u);
-        EXPECT_EQ(phrases[0].kind, PhraseKind::kFalseRecognition);
-        const std::vector<std::string> texts = textsOf(phrases[0].phrase);
-        ASSERT_GE(texts.size(), 2u);
-        EXPECT_EQ(texts[0], "good");
-        EXPECT_EQ(texts[1], "morning");
+    std::string unpronounceable;
+    for (int i = 0; i < kUnheardWords; ++i) {
+        unpronounceable += " \xFF\xFE";
+    }
+    const std::string oneWord = " " + std::string(1 << 20, 'x');
+    for (const std::string& tail : {manyWords, oneWord, unpronounceable}) {
+        for (bool alignPhones : {false, true}) {
+            SCOPED_TRACE((alignPhones ? "phones aligned, " : "phones spread, ") +
+                         std::to_string(tail.size()) + " bytes after the words spoken");
+            const auto phrases = transcribe("morning.wav", "good morning" + tail, alignPhones).phrases();
+            ASSERT_EQ(phrases.size(), 1u);
+            EXPECT_EQ(phrases[0].kind, PhraseKind::kFalseRecognition);
+            const std::vector<std::string> texts = textsOf(phrases[0].phrase);
+            ASSERT_GE(texts.size(), 2u);
+            EXPECT_EQ(texts[0], "good");
+            EXPECT_EQ(texts[1], "morning");
+        }
     }
     SpeechModel& model = SpeechModel::shared();
     const auto lock = model.lock();
