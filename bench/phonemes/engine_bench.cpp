@@ -152,40 +152,46 @@ struct Utterance {
 Reference espeakReference(const testing::SynthesizedSpeech& speech);
 Reference fliteReference(const phonemes::bench::FliteSpeech& speech);
 
-Utterance saveUtterance(const fs::path& file, std::string text,
-                        const std::vector<std::int16_t>& samples, int sampleRate,
-                        Reference reference) {
-    testing::writeAudio(file, samples, sampleRate,
-                        {sampleRate, 1, SF_FORMAT_WAV | SF_FORMAT_PCM_16});
-    return {file, std::move(text), std::move(reference),
-            static_cast<double>(samples.size()) / sampleRate};
-}
+// One utterance as a synthesiser speaks it, with its own times.
+struct Spoken {
+    std::vector<std::int16_t> samples;
+    int sampleRate = 0;
+    Reference reference;
+};
 
-// Each sentence at two speeds.
-std::vector<Utterance> makeEspeakBatch(const fs::path& dir) {
+// Each sentence at two speeds, slow for the first half of the batch.
+template <typename Speak>
+std::vector<Utterance> makeBatch(const fs::path& dir, Speak speak) {
     fs::create_directories(dir);
     std::vector<Utterance> batch;
     for (int i = 0; i < kUtteranceCount; ++i) {
         const std::string text = kSentences[i % kSentenceCount];
-        const int speed = i < kSentenceCount ? kSlowWordsPerMinute : kFastWordsPerMinute;
-        const testing::SynthesizedSpeech speech = testing::synthesize(text, speed);
-        batch.push_back(saveUtterance(dir / ("utterance" + std::to_string(i) + ".wav"), text,
-                                      speech.samples, speech.sampleRate, espeakReference(speech)));
+        Spoken spoken = speak(text, i < kSentenceCount);
+        const fs::path file = dir / ("utterance" + std::to_string(i) + ".wav");
+        testing::writeAudio(file, spoken.samples, spoken.sampleRate,
+                            {spoken.sampleRate, 1, SF_FORMAT_WAV | SF_FORMAT_PCM_16});
+        batch.push_back({file, text, std::move(spoken.reference),
+                         static_cast<double>(spoken.samples.size()) / spoken.sampleRate});
     }
     return batch;
+}
+
+std::vector<Utterance> makeEspeakBatch(const fs::path& dir) {
+    return makeBatch(dir, [](const std::string& text, bool slow) {
+        testing::SynthesizedSpeech speech =
+            testing::synthesize(text, slow ? kSlowWordsPerMinute : kFastWordsPerMinute);
+        Reference reference = espeakReference(speech);
+        return Spoken{std::move(speech.samples), speech.sampleRate, std::move(reference)};
+    });
 }
 
 std::vector<Utterance> makeFliteBatch(const fs::path& dir) {
-    fs::create_directories(dir);
-    std::vector<Utterance> batch;
-    for (int i = 0; i < kUtteranceCount; ++i) {
-        const std::string text = kSentences[i % kSentenceCount];
-        const float stretch = i < kSentenceCount ? kFliteSlowStretch : kFliteFastStretch;
-        const phonemes::bench::FliteSpeech speech = phonemes::bench::speakWithFlite(text, stretch);
-        batch.push_back(saveUtterance(dir / ("utterance" + std::to_string(i) + ".wav"), text,
-                                      speech.samples, speech.sampleRate, fliteReference(speech)));
-    }
-    return batch;
+    return makeBatch(dir, [](const std::string& text, bool slow) {
+        phonemes::bench::FliteSpeech speech =
+            phonemes::bench::speakWithFlite(text, slow ? kFliteSlowStretch : kFliteFastStretch);
+        Reference reference = fliteReference(speech);
+        return Spoken{std::move(speech.samples), speech.sampleRate, std::move(reference)};
+    });
 }
 
 // Keeps what a recognition delivers.
