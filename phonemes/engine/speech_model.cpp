@@ -31,6 +31,10 @@ constexpr const char* kDictationSearch = "_default";
 // and then pruned and the transcript cannot be placed.
 constexpr double kAlignmentBeam = 1e-80;
 constexpr double kAlignmentWordBeam = 1e-60;
+// In a grammar of single phones every phone ends a "word", so the word-exit beam prunes between
+// phones: with the word grammar's, the right path through a fast stretch of speech was now and
+// then lost after a few phones. Phones leave their word as widely as the search keeps them.
+constexpr double kPhoneGrammarWordBeam = kAlignmentBeam;
 // Exact digital silence (a run of zero samples) is unlike anything the acoustic model was
 // trained on: its features sit at the front end's floor, and speech next to it is then now and
 // then taken for silence. One bit of noise, the same for every phrase, makes it ordinary
@@ -136,9 +140,10 @@ struct SpeechModel::Decoder {
 
     ps_decoder_t* get() const { return decoder.get(); }
     bool ensurePhoneWord(const std::string& phone);
-    // Makes a transcript's grammar the current search, with alignment's wide beams, and with
-    // silence and noise added between its words by the search when asked.
-    bool useTranscriptSearch(FsgHandle fsg, bool addFillers);
+    // Makes a transcript's grammar the current search, with alignment's wide beams and this
+    // word-exit beam, and with silence and noise added between its words by the search when
+    // asked.
+    bool useTranscriptSearch(FsgHandle fsg, double wordBeam, bool addFillers);
     std::vector<DecodedSegment> segments() const;
     void setCepstralMean(const std::vector<mfcc_t>& mean);
     std::optional<std::vector<mfcc_t>> averageCepstrum(std::span<const std::int16_t> opening);
@@ -246,7 +251,7 @@ bool SpeechModel::useWordSequence(std::span<const std::string> words) {
         // them by the search itself.
         fsg_model_trans_add(fsg.get(), from, from + 1, 0, wordId);
     }
-    return decoder_->useTranscriptSearch(std::move(fsg), true);
+    return decoder_->useTranscriptSearch(std::move(fsg), kAlignmentWordBeam, true);
 }
 
 bool SpeechModel::usePhoneSequence(std::span<const WordPronunciations> wordPronunciations) {
@@ -311,7 +316,7 @@ bool SpeechModel::usePhoneSequence(std::span<const WordPronunciations> wordPronu
         }
     }
     // The grammar has all the silence it may have; the search adds none, nor noise.
-    return decoder_->useTranscriptSearch(std::move(fsg), false);
+    return decoder_->useTranscriptSearch(std::move(fsg), kPhoneGrammarWordBeam, false);
 }
 
 bool SpeechModel::Decoder::ensurePhoneWord(const std::string& phone) {
@@ -325,7 +330,8 @@ bool SpeechModel::Decoder::ensurePhoneWord(const std::string& phone) {
     return true;
 }
 
-bool SpeechModel::Decoder::useTranscriptSearch(FsgHandle fsg, bool addFillers) {
+bool SpeechModel::Decoder::useTranscriptSearch(FsgHandle fsg, double wordExitBeam,
+                                               bool addFillers) {
     ps_decoder_t* ps = get();
     // The previous transcript's search can go once it is not the active one any more.
     if (ps_set_search(ps, kDictationSearch) != 0) {
@@ -343,7 +349,7 @@ bool SpeechModel::Decoder::useTranscriptSearch(FsgHandle fsg, bool addFillers) {
     const double wordBeam = cmd_ln_float_r(config, "-wbeam");
     cmd_ln_set_float_r(config, "-beam", kAlignmentBeam);
     cmd_ln_set_float_r(config, "-pbeam", kAlignmentBeam);
-    cmd_ln_set_float_r(config, "-wbeam", kAlignmentWordBeam);
+    cmd_ln_set_float_r(config, "-wbeam", wordExitBeam);
     const bool fillers = cmd_ln_boolean_r(config, "-fsgusefiller");
     cmd_ln_set_boolean_r(config, "-fsgusefiller", addFillers);
     const int set = ps_set_fsg(ps, kTranscriptSearch, fsg.get());
