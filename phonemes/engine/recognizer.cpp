@@ -632,15 +632,16 @@ class TranscriptPass {
 
 // The words of a transcript placed by a word grammar in audio held in memory, with their phones
 // aligned in a second pass.
-std::vector<PlacedWord> placeWordsThenPhones(SpeechModel& model, const TranscriptGrammar& grammar,
-                                             std::span<const std::int16_t> audio,
-                                             const std::stop_token& stop) {
+TranscriptPass::Result placeWordsThenPhones(SpeechModel& model, const TranscriptGrammar& grammar,
+                                            std::span<const std::int16_t> audio,
+                                            const std::stop_token& stop) {
     NoListener quiet;
     TranscriptPass words(model, grammar, false, quiet, stop);
     words.feed(audio);
-    std::vector<PlacedWord> placed = words.finish().placed;
+    TranscriptPass::Result result = words.finish();
+    std::vector<PlacedWord>& placed = result.placed;
     if (placed.empty() || stop.stop_requested()) {
-        return placed;
+        return result;
     }
     // Up to the end of the last word placed: what follows is speech no word of the grammar fits.
     const auto end = std::min<std::size_t>(
@@ -649,7 +650,7 @@ std::vector<PlacedWord> placeWordsThenPhones(SpeechModel& model, const Transcrip
     model.beginFile();
     model.normaliseTo(audio.first(std::min(audio.size(), kOpeningSamples)));
     alignPhonesOf(model, placed, audio.first(end), stop);
-    return placed;
+    return result;
 }
 
 }  // namespace
@@ -688,7 +689,7 @@ void Recognizer::recognizeDictation(AudioSource& source, RecognitionListener& li
 // Only when that pass cannot place the whole transcript, a phone grammar's best path may give up
 // words that a word grammar keeps: then, for audio short enough to have been held, the words are
 // also placed with the word grammar and their phones aligned in a further pass; the pass that
-// placed more words wins.
+// placed more words wins, and a word grammar that places them all makes it a recognition.
 void Recognizer::recognizeTranscript(AudioSource& source, std::string_view transcript,
                                      RecognitionListener& listener, std::stop_token stop) {
     const auto lock = model_.lock();
@@ -719,9 +720,9 @@ void Recognizer::recognizeTranscript(AudioSource& source, std::string_view trans
     cutter.finish();
     TranscriptPass::Result result = pass.finish();
     if (!result.complete && holding && !stop.stop_requested()) {
-        std::vector<PlacedWord> byWords = placeWordsThenPhones(model_, grammar, held, stop);
-        if (byWords.size() > result.placed.size()) {
-            result.placed = std::move(byWords);
+        TranscriptPass::Result byWords = placeWordsThenPhones(model_, grammar, held, stop);
+        if (byWords.complete || byWords.placed.size() > result.placed.size()) {
+            result = std::move(byWords);
         }
     }
     if (stop.stop_requested()) {
