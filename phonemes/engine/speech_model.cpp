@@ -31,10 +31,11 @@ constexpr const char* kDictationSearch = "_default";
 // and then pruned and the transcript cannot be placed.
 constexpr double kAlignmentBeam = 1e-80;
 constexpr double kAlignmentWordBeam = 1e-60;
-// In a grammar of single phones every phone ends a "word", so the word-exit beam prunes between
-// phones: with the word grammar's, the right path through a fast stretch of speech was now and
-// then lost after a few phones. Phones leave their word as widely as the search keeps them.
-constexpr double kPhoneGrammarWordBeam = kAlignmentBeam;
+// A grammar of single phones needs wider beams still: every phone ends a "word", so the
+// word-exit beam prunes between phones, and phones without their neighbours inside a word
+// score the right path lower along the way. With the word grammar's beams the right path
+// through fast speech was now and then lost after a few phones.
+constexpr double kPhoneGrammarBeam = 1e-120;
 // Exact digital silence (a run of zero samples) is unlike anything the acoustic model was
 // trained on: its features sit at the front end's floor, and speech next to it is then now and
 // then taken for silence. One bit of noise, the same for every phrase, makes it ordinary
@@ -140,10 +141,10 @@ struct SpeechModel::Decoder {
 
     ps_decoder_t* get() const { return decoder.get(); }
     bool ensurePhoneWord(const std::string& phone);
-    // Makes a transcript's grammar the current search, with alignment's wide beams and this
-    // word-exit beam, and with silence and noise added between its words by the search when
-    // asked.
-    bool useTranscriptSearch(FsgHandle fsg, double wordBeam, bool addFillers);
+    // Makes a transcript's grammar the current search, with these beams (for states and phones,
+    // and for word exits), and with silence and noise added between its words by the search
+    // when asked.
+    bool useTranscriptSearch(FsgHandle fsg, double beam, double wordExitBeam, bool addFillers);
     std::vector<DecodedSegment> segments() const;
     void setCepstralMean(const std::vector<mfcc_t>& mean);
     std::optional<std::vector<mfcc_t>> averageCepstrum(std::span<const std::int16_t> opening);
@@ -251,7 +252,7 @@ bool SpeechModel::useWordSequence(std::span<const std::string> words) {
         // them by the search itself.
         fsg_model_trans_add(fsg.get(), from, from + 1, 0, wordId);
     }
-    return decoder_->useTranscriptSearch(std::move(fsg), kAlignmentWordBeam, true);
+    return decoder_->useTranscriptSearch(std::move(fsg), kAlignmentBeam, kAlignmentWordBeam, true);
 }
 
 bool SpeechModel::usePhoneSequence(std::span<const WordPronunciations> wordPronunciations) {
@@ -316,7 +317,8 @@ bool SpeechModel::usePhoneSequence(std::span<const WordPronunciations> wordPronu
         }
     }
     // The grammar has all the silence it may have; the search adds none, nor noise.
-    return decoder_->useTranscriptSearch(std::move(fsg), kPhoneGrammarWordBeam, false);
+    return decoder_->useTranscriptSearch(std::move(fsg), kPhoneGrammarBeam, kPhoneGrammarBeam,
+                                         false);
 }
 
 bool SpeechModel::Decoder::ensurePhoneWord(const std::string& phone) {
@@ -330,8 +332,8 @@ bool SpeechModel::Decoder::ensurePhoneWord(const std::string& phone) {
     return true;
 }
 
-bool SpeechModel::Decoder::useTranscriptSearch(FsgHandle fsg, double wordExitBeam,
-                                               bool addFillers) {
+bool SpeechModel::Decoder::useTranscriptSearch(FsgHandle fsg, double searchBeam,
+                                               double wordExitBeam, bool addFillers) {
     ps_decoder_t* ps = get();
     // The previous transcript's search can go once it is not the active one any more.
     if (ps_set_search(ps, kDictationSearch) != 0) {
@@ -347,8 +349,8 @@ bool SpeechModel::Decoder::useTranscriptSearch(FsgHandle fsg, double wordExitBea
     const double beam = cmd_ln_float_r(config, "-beam");
     const double phoneBeam = cmd_ln_float_r(config, "-pbeam");
     const double wordBeam = cmd_ln_float_r(config, "-wbeam");
-    cmd_ln_set_float_r(config, "-beam", kAlignmentBeam);
-    cmd_ln_set_float_r(config, "-pbeam", kAlignmentBeam);
+    cmd_ln_set_float_r(config, "-beam", searchBeam);
+    cmd_ln_set_float_r(config, "-pbeam", searchBeam);
     cmd_ln_set_float_r(config, "-wbeam", wordExitBeam);
     const bool fillers = cmd_ln_boolean_r(config, "-fsgusefiller");
     cmd_ln_set_boolean_r(config, "-fsgusefiller", addFillers);
