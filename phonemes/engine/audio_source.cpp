@@ -95,6 +95,7 @@ struct AudioSource::Decoder {
     SoxrHandle resampler;  // empty when the file is at the model rate already
     StreamFormat format;
     int channels = 0;
+    sf_count_t frames = 0;  // as the header announces them
     std::vector<float> interleaved;
     std::vector<float> mono;
     std::vector<float> resampled;
@@ -191,6 +192,7 @@ std::unique_ptr<AudioSource> AudioSource::open(const std::filesystem::path& path
     auto decoder = std::make_unique<Decoder>();
     decoder->format = describe(info);
     decoder->channels = info.channels;
+    decoder->frames = info.frames;
     decoder->interleaved.resize(kBlockFrames * static_cast<std::size_t>(info.channels));
     decoder->mono.resize(kBlockFrames);
     if (info.samplerate != static_cast<int>(kModelSampleRate)) {
@@ -233,6 +235,17 @@ std::size_t AudioSource::read(std::span<std::int16_t> out) {
         written += count;
     }
     return written;
+}
+
+std::optional<std::uint64_t> AudioSource::lengthInModelSamples() const {
+    const Decoder& d = *decoder_;
+    // libsndfile says SF_COUNT_MAX when it cannot tell.
+    if (d.frames < 0 || d.frames == SF_COUNT_MAX) {
+        return std::nullopt;
+    }
+    const auto frames = static_cast<std::uint64_t>(d.frames);
+    const std::uint64_t rate = d.format.samplesPerSec;
+    return (frames * kModelSampleRate + rate - 1) / rate;
 }
 
 std::uint64_t AudioSource::byteOffsetOf(std::uint64_t modelSample) const {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -59,6 +60,10 @@ class AudioSource {
     // kModelSampleRate). Returns how many it wrote; fewer than out.size() only at the end of
     // the audio, 0 once everything has been read. A file that breaks off early ends there.
     std::size_t read(std::span<std::int16_t> out);
+
+    // How many model samples the file's header announces; none when it does not say. A file
+    // that breaks off early gives fewer.
+    std::optional<std::uint64_t> lengthInModelSamples() const;
 
     // The byte position in the stream of format() that lies at a sample of the model stream:
     // the nearest whole frame, times blockAlign. Hence positions / avgBytesPerSec gives seconds.

@@ -3,12 +3,20 @@
 #include <espeak-ng/speak_lib.h>
 
 #include <mutex>
+#include <string_view>
 
 namespace phonemes::engine {
 
 namespace {
 
 constexpr const char* kVoice = "en-us";
+
+// A voice's languages are a priority byte and a name, repeated; its first is its own.
+bool isCurrentVoice(std::string_view language) {
+    const espeak_VOICE* voice = espeak_GetCurrentVoice();
+    return voice && voice->languages && voice->languages[0] != '\0' &&
+           std::string_view(voice->languages + 1) == language;
+}
 
 }  // namespace
 
@@ -21,8 +29,9 @@ std::string ipaPronunciationOf(std::string_view word) {
     if (!initialised) {
         return {};
     }
-    // Chosen every time: another part of the process may have picked another voice since.
-    if (espeak_SetVoiceByName(kVoice) != EE_OK) {
+    // Another part of the process may have picked another voice since. Chosen only then: each
+    // choice loads the voice again, and after espeak-ng has been initialised anew it leaks.
+    if (!isCurrentVoice(kVoice) && espeak_SetVoiceByName(kVoice) != EE_OK) {
         return {};
     }
     const std::string text(word);

@@ -36,8 +36,8 @@ std::string_view phoneNameOf(PhoneId id) {
     return kNames[id - 1];
 }
 
-std::optional<std::vector<PhoneId>> phoneIdsOfPronunciation(std::string_view pronunciation) {
-    std::vector<PhoneId> ids;
+std::vector<std::string> pronunciationSymbols(std::string_view pronunciation) {
+    std::vector<std::string> symbols;
     std::size_t pos = 0;
     while (pos < pronunciation.size()) {
         if (std::isspace(static_cast<unsigned char>(pronunciation[pos]))) {
@@ -49,7 +49,15 @@ std::optional<std::vector<PhoneId>> phoneIdsOfPronunciation(std::string_view pro
                !std::isspace(static_cast<unsigned char>(pronunciation[end]))) {
             ++end;
         }
-        std::string symbol(pronunciation.substr(pos, end - pos));
+        symbols.emplace_back(pronunciation.substr(pos, end - pos));
+        pos = end;
+    }
+    return symbols;
+}
+
+std::optional<std::vector<PhoneId>> phoneIdsOfPronunciation(std::string_view pronunciation) {
+    std::vector<PhoneId> ids;
+    for (std::string symbol : pronunciationSymbols(pronunciation)) {
         std::transform(symbol.begin(), symbol.end(), symbol.begin(),
                        [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
         const auto id = phoneIdOf(symbol == kDictionaryH ? "h" : symbol);
@@ -57,7 +65,6 @@ std::optional<std::vector<PhoneId>> phoneIdsOfPronunciation(std::string_view pro
             return std::nullopt;
         }
         ids.push_back(*id);
-        pos = end;
     }
     return ids;
 }

@@ -27,6 +27,9 @@ std::optional<PhoneId> phoneIdOf(std::string_view name);
 // The name of a phone ID; empty for 0 and for IDs beyond the set.
 std::string_view phoneNameOf(PhoneId id);
 
+// The symbols of a dictionary pronunciation, which separates them by white space.
+std::vector<std::string> pronunciationSymbols(std::string_view pronunciation);
+
 // The IDs of a dictionary pronunciation in the recogniser's own phone symbols, separated by
 // white space ("HH AH L OW" gives h ah l ow). Symbols are matched without regard to case; none
 // when a symbol is not one of the 40 phones.

@@ -108,24 +108,30 @@ std::string dictionaryFormOf(std::string_view written) {
     return form;
 }
 
-std::vector<TranscriptWord> splitTranscript(std::string_view transcript) {
-    std::vector<TranscriptWord> words;
-    std::size_t pos = 0;
-    while (pos < transcript.size()) {
-        if (isAsciiWhiteSpace(transcript[pos])) {
-            ++pos;
-            continue;
+std::optional<TranscriptWord> nextTranscriptWord(std::string_view& rest) {
+    while (!rest.empty()) {
+        std::size_t start = 0;
+        while (start < rest.size() && isAsciiWhiteSpace(rest[start])) {
+            ++start;
         }
-        std::size_t end = pos;
-        while (end < transcript.size() && !isAsciiWhiteSpace(transcript[end])) {
+        std::size_t end = start;
+        while (end < rest.size() && !isAsciiWhiteSpace(rest[end])) {
             ++end;
         }
-        TranscriptWord word{std::string(transcript.substr(pos, end - pos)), {}};
+        TranscriptWord word{std::string(rest.substr(start, end - start)), {}};
+        rest.remove_prefix(end);
         word.dictionaryWord = dictionaryFormOf(word.written);
         if (!word.dictionaryWord.empty()) {
-            words.push_back(std::move(word));
+            return word;
         }
-        pos = end;
+    }
+    return std::nullopt;
+}
+
+std::vector<TranscriptWord> splitTranscript(std::string_view transcript) {
+    std::vector<TranscriptWord> words;
+    while (std::optional<TranscriptWord> word = nextTranscriptWord(transcript)) {
+        words.push_back(std::move(*word));
     }
     return words;
 }
@@ -161,6 +167,17 @@ bool ensurePronunciation(SpeechModel& model, const std::string& dictionaryWord) 
     }
     const std::string phones = dictionaryPhonesOfIpa(ipaPronunciationOf(dictionaryWord));
     return !phones.empty() && model.addWord(dictionaryWord, phones);
+}
+
+std::vector<std::string> pronunciationVariants(const SpeechModel& model,
+                                               const std::string& dictionaryWord) {
+    std::vector<std::string> variants;
+    std::string name = dictionaryWord;
+    while (model.pronunciationOf(name)) {
+        variants.push_back(name);
+        name = dictionaryWord + "(" + std::to_string(variants.size() + 1) + ")";
+    }
+    return variants;
 }
 
 }  // namespace phonemes::engine

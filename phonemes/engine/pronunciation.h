@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,6 +22,9 @@ std::string dictionaryFormOf(std::string_view written);
 // The words of a transcript, cut at spaces (tabs and line breaks count as spaces), in order.
 // Pieces that hold nothing but punctuation are not spoken and are left out.
 std::vector<TranscriptWord> splitTranscript(std::string_view transcript);
+// The same one word at a time: the next word of `rest`, which then holds what follows it; none
+// when no word is left.
+std::optional<TranscriptWord> nextTranscriptWord(std::string_view& rest);
 
 // IPA mapped onto the dictionary's phone symbols, separated by spaces: "ɡlˈɪmɚɹˌæks" gives
 // "G L IH M ER AE K S". Stress, length and syllable marks, and symbols outside American
@@ -31,5 +35,10 @@ std::string dictionaryPhonesOfIpa(std::string_view ipa);
 // pronunciation when it lacks it. False when no pronunciation can be found. Needs the
 // model's lock.
 bool ensurePronunciation(SpeechModel& model, const std::string& dictionaryWord);
+
+// The dictionary's names of every pronunciation of a word: "read", "read(2)", ... Empty when
+// the dictionary lacks the word. Needs the model's lock.
+std::vector<std::string> pronunciationVariants(const SpeechModel& model,
+                                               const std::string& dictionaryWord);
 
 }  // namespace phonemes::engine

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <functional>
+#include <limits>
 #include <optional>
 
+#include "phone_path.h"
 #include "phrase_cutter.h"
 #include "pronunciation.h"
 #include "speech_model.h"
@@ -17,6 +19,13 @@ namespace {
 constexpr std::size_t kReadBlockSamples = kModelSampleRate / 10;
 // Partial results are looked at after every 300 ms of audio.
 constexpr std::uint64_t kHypothesisIntervalSamples = 3 * kModelSampleRate / 10;
+// A frame's features come from a 25.6 ms window that starts at the frame, so a change between
+// frames f - 1 and f lies best between their windows' centres, 7.8 ms after frame f begins.
+// (Word starts of the word pass are left where they were: the benchmark finds them within a few
+// ms of the synthesiser's word events.)
+constexpr std::int64_t kPhoneBoundaryShiftSamples = 125;
+// A transcript's audio is held for a second pass up to this length, that of the longest phrase.
+constexpr std::size_t kMaxHeldSamples = PhraseCutter::kMaxPhraseFrames * kDetectorFrameSamples;
 // The opening of a file that sets the normalisation for its alignment: long enough for a
 // steady average, short enough to hold back in memory. (Dictation adapts the normalisation as
 // it goes instead: measuring each phrase first makes its search markedly slower.)
@@ -46,10 +55,11 @@ std::size_t countWords(std::string_view text) {
     return count;
 }
 
-// A decoded word with the text it is shown with.
+// A decoded word with the text it is shown with, and its phones where a phone pass placed them.
 struct PlacedWord {
     DecodedSegment segment;
     std::string text;
+    std::vector<PathPhone> phones;
 };
 
 // Turns decoded words into a phrase with times in samples and in bytes of the source stream.
@@ -67,17 +77,32 @@ class PhraseBuilder {
         phrase.streamStart = phraseByte;
         phrase.streamSize = source_.byteOffsetOf(endSample) - phraseByte;
         for (const PlacedWord& word : placed) {
-            const std::uint64_t first = sampleAt(startSample, endSample, word.segment.firstFrame);
-            const std::uint64_t last =
-                std::max(first, sampleAt(startSample, endSample, word.segment.lastFrame + 1));
             RecognizedWord recognized;
             recognized.text = word.text;
             recognized.phones = phonesOf(word.segment.word);
-            recognized.startSample = first;
-            recognized.sampleCount = last - first;
-            const std::uint64_t firstByte = source_.byteOffsetOf(first);
-            recognized.streamOffset = firstByte - phraseByte;
-            recognized.streamSize = source_.byteOffsetOf(last) - firstByte;
+            const bool timedPhones =
+                !word.phones.empty() && word.phones.size() == recognized.phones.size();
+            // Placed by its phones when it has them: from the first phone's start to the last
+            // phone's end.
+            const int firstFrame =
+                timedPhones ? word.phones.front().firstFrame : word.segment.firstFrame;
+            const int lastFrame = timedPhones ? word.phones.back().lastFrame : word.segment.lastFrame;
+            const std::int64_t shift = timedPhones ? kPhoneBoundaryShiftSamples : 0;
+            const Stretch stretch =
+                stretchOf(firstFrame, lastFrame, shift, startSample, endSample);
+            recognized.startSample = stretch.first;
+            recognized.sampleCount = stretch.count();
+            recognized.streamOffset = source_.byteOffsetOf(stretch.first) - phraseByte;
+            recognized.streamSize = stretch.bytes(source_);
+            if (timedPhones) {
+                for (const PathPhone& phone : word.phones) {
+                    const Stretch s = stretchOf(phone.firstFrame, phone.lastFrame, shift,
+                                                startSample, endSample);
+                    recognized.phoneSpans.push_back(
+                        {s.first, s.count(), source_.byteOffsetOf(s.first) - phraseByte,
+                         s.bytes(source_)});
+                }
+            }
             if (!phrase.text.empty()) {
                 phrase.text += ' ';
             }
@@ -88,11 +113,29 @@ class PhraseBuilder {
     }
 
   private:
-    // Frame f of a phrase begins f x 10 ms after the phrase's first sample. No offset is added:
-    // the benchmark finds word starts placed so within a few ms of the synthesiser's own word
-    // events on average.
-    static std::uint64_t sampleAt(std::uint64_t startSample, std::uint64_t endSample, int frame) {
-        const std::int64_t offset = static_cast<std::int64_t>(frame) * SpeechModel::kFrameSamples;
+    // Samples [first, last) of the model stream.
+    struct Stretch {
+        std::uint64_t first = 0;
+        std::uint64_t last = 0;
+
+        std::uint64_t count() const { return last - first; }
+        std::uint64_t bytes(const AudioSource& source) const {
+            return source.byteOffsetOf(last) - source.byteOffsetOf(first);
+        }
+    };
+
+    // Frames firstFrame to lastFrame (inclusive) of the phrase, kept inside it.
+    static Stretch stretchOf(int firstFrame, int lastFrame, std::int64_t shift,
+                             std::uint64_t startSample, std::uint64_t endSample) {
+        const std::uint64_t first = sampleAt(startSample, endSample, firstFrame, shift);
+        return {first, std::max(first, sampleAt(startSample, endSample, lastFrame + 1, shift))};
+    }
+
+    // Frame f of a phrase begins f x 10 ms after the phrase's first sample, moved by `shift`.
+    static std::uint64_t sampleAt(std::uint64_t startSample, std::uint64_t endSample, int frame,
+                                  std::int64_t shift) {
+        const std::int64_t offset =
+            static_cast<std::int64_t>(frame) * SpeechModel::kFrameSamples + shift;
         const std::int64_t length = static_cast<std::int64_t>(endSample - startSample);
         return startSample +
                static_cast<std::uint64_t>(std::clamp<std::int64_t>(offset, 0, length));
@@ -110,13 +153,17 @@ class PhraseBuilder {
     const AudioSource& source_;
 };
 
-// Passes on partial results at intervals, and only when they have changed.
+// Passes on partial results at intervals, and only when they have changed. `atInterval`, when
+// given, is called at the same intervals.
 class HypothesisReporter {
   public:
     using ShownText = std::function<std::string(const std::string& decoded)>;
 
-    HypothesisReporter(RecognitionListener& listener, ShownText shownText)
-        : listener_(listener), shownText_(std::move(shownText)) {}
+    HypothesisReporter(RecognitionListener& listener, ShownText shownText,
+                       std::function<void()> atInterval)
+        : listener_(listener),
+          shownText_(std::move(shownText)),
+          atInterval_(std::move(atInterval)) {}
 
     void reset() {
         samplesSinceCheck_ = 0;
@@ -128,6 +175,9 @@ class HypothesisReporter {
             return;
         }
         samplesSinceCheck_ = 0;
+        if (atInterval_) {
+            atInterval_();
+        }
         const std::string text = shownText_(model.partialText());
         if (!text.empty() && text != last_) {
             last_ = text;
@@ -138,6 +188,7 @@ class HypothesisReporter {
   private:
     RecognitionListener& listener_;
     ShownText shownText_;
+    std::function<void()> atInterval_;
     std::uint64_t samplesSinceCheck_ = 0;
     std::string last_;
 };
@@ -150,9 +201,9 @@ class PhraseDecoder {
   public:
     PhraseDecoder(SpeechModel& model, RecognitionListener& listener,
                   HypothesisReporter::ShownText shownText, std::size_t openingSamples,
-                  std::stop_token stop)
+                  std::stop_token stop, std::function<void()> atInterval = {})
         : model_(model),
-          hypotheses_(listener, std::move(shownText)),
+          hypotheses_(listener, std::move(shownText), std::move(atInterval)),
           openingSamples_(openingSamples),
           stop_(std::move(stop)) {}
     ~PhraseDecoder() {
@@ -232,24 +283,80 @@ class PhraseDecoder {
     bool healthy_ = false;
 };
 
-// Decodes each phrase that the cutter finds with the language model.
+// Decodes audio held in memory as one phrase with the current search: its final path, or
+// nothing when the decoder fails, no path reaches the end or a stop is requested.
+std::vector<DecodedSegment> decodeWholePhrase(SpeechModel& model,
+                                              std::span<const std::int16_t> audio,
+                                              const std::stop_token& stop) {
+    bool healthy = model.beginPhrase();
+    while (healthy && !audio.empty() && !stop.stop_requested()) {
+        const auto block = audio.first(std::min(audio.size(), kReadBlockSamples));
+        healthy = model.process(block);
+        audio = audio.subspan(block.size());
+    }
+    const bool ended = model.endPhrase();
+    if (!healthy || !ended || stop.stop_requested()) {
+        return {};
+    }
+    return model.finalSegments();
+}
+
+// Aligns the phones of words already placed, each with the pronunciation it was found with,
+// against audio whose start is the frame the words count from; the words get their phones
+// when every one of them is placed. The caller sets the normalisation; the model is left with
+// the phone grammar as its search.
+void alignPhonesOf(SpeechModel& model, std::vector<PlacedWord>& placed,
+                   std::span<const std::int16_t> audio, const std::stop_token& stop) {
+    std::vector<WordPronunciations> grammar;
+    for (const PlacedWord& word : placed) {
+        std::optional<std::string> pronunciation = model.pronunciationOf(word.segment.word);
+        if (!pronunciation) {
+            return;
+        }
+        grammar.push_back({std::move(*pronunciation)});
+    }
+    if (!model.usePhoneSequence(grammar)) {
+        return;
+    }
+    const std::vector<PathWord> path =
+        wordsOfPhonePath(decodeWholePhrase(model, audio, stop), grammar);
+    if (path.size() == placed.size()) {
+        for (std::size_t i = 0; i < placed.size(); ++i) {
+            placed[i].phones = path[i].phones;
+        }
+    }
+}
+
+// Decodes each phrase that the cutter finds with the language model, and then, when phone
+// times are asked for, aligns the phones of the words found against the phrase's audio. The
+// phrase's audio is held for that second pass; the cutter bounds a phrase's length.
 class DictationSink : public PhraseSink {
   public:
     DictationSink(SpeechModel& model, const AudioSource& source, RecognitionListener& listener,
-                  std::stop_token stop)
+                  std::stop_token stop, bool alignPhones)
         : model_(model),
           builder_(model, source),
           listener_(listener),
           stop_(stop),
           phrase_(
-              model, listener, [](const std::string& decoded) { return decoded; }, 0, stop) {}
+              model, listener, [](const std::string& decoded) { return decoded; }, 0, stop),
+          alignPhones_(alignPhones) {}
 
     void phraseBegins(std::uint64_t startSample) override {
         startSample_ = startSample;
+        if (alignPhones_) {
+            audio_.clear();
+            atPhraseStart_ = model_.normalisation();
+        }
         phrase_.begin();
     }
 
-    void phraseAudio(std::span<const std::int16_t> samples) override { phrase_.feed(samples); }
+    void phraseAudio(std::span<const std::int16_t> samples) override {
+        phrase_.feed(samples);
+        if (alignPhones_) {
+            audio_.insert(audio_.end(), samples.begin(), samples.end());
+        }
+    }
 
     void phraseEnds(std::uint64_t endSample) override {
         const bool decoded = phrase_.end();
@@ -261,8 +368,14 @@ class DictationSink : public PhraseSink {
             for (DecodedSegment& segment : model_.finalSegments()) {
                 if (!segment.filler) {
                     std::string text = plainWord(segment.word);
-                    placed.push_back({std::move(segment), std::move(text)});
+                    placed.push_back({std::move(segment), std::move(text), {}});
                 }
+            }
+        }
+        if (alignPhones_ && !placed.empty()) {
+            placePhones(placed);
+            if (stop_.stop_requested()) {
+                return;
             }
         }
         const RecognizedPhrase phrase = builder_.build(placed, startSample_, endSample);
@@ -271,12 +384,26 @@ class DictationSink : public PhraseSink {
     }
 
   private:
+    // The second pass: the pronunciations the words were found with, one after another, against
+    // the same audio from the same normalisation. The normalisation the first pass ended with
+    // is put back afterwards, so the next phrase is decoded as it would be without this pass.
+    void placePhones(std::vector<PlacedWord>& placed) {
+        const SpeechModel::Normalisation afterWords = model_.normalisation();
+        model_.restoreNormalisation(atPhraseStart_);
+        alignPhonesOf(model_, placed, audio_, stop_);
+        model_.restoreNormalisation(afterWords);
+        model_.useDictation();
+    }
+
     SpeechModel& model_;
     PhraseBuilder builder_;
     RecognitionListener& listener_;
     std::stop_token stop_;
     PhraseDecoder phrase_;
+    bool alignPhones_;
     std::uint64_t startSample_ = 0;
+    std::vector<std::int16_t> audio_;
+    SpeechModel::Normalisation atPhraseStart_;
 };
 
 // Only notes whether the source holds speech anywhere, by the same rule that opens phrases.
@@ -289,32 +416,241 @@ class SpeechPresence : public PhraseSink {
     bool found = false;
 };
 
-// The transcript's words in the order the decoder placed them, as far as they match.
-std::vector<PlacedWord> placeTranscript(const std::vector<DecodedSegment>& segments,
-                                        const std::vector<TranscriptWord>& words) {
-    std::vector<PlacedWord> placed;
-    for (const DecodedSegment& segment : segments) {
-        if (segment.filler) {
-            continue;
-        }
-        if (placed.size() == words.size() ||
-            plainWord(segment.word) != words[placed.size()].dictionaryWord) {
-            break;
-        }
-        placed.push_back({segment, words[placed.size()].written});
+// No speaker fits more than a phone into 10 ms of audio (and the model gives every phone at
+// least one 10 ms frame of its own), so a transcript is listened for only as far as the audio
+// could hold it.
+std::uint64_t phonesTheAudioCanHold(const AudioSource& source) {
+    const std::optional<std::uint64_t> samples = source.lengthInModelSamples();
+    if (!samples) {
+        return std::numeric_limits<std::uint64_t>::max();
     }
-    return placed;
+    return *samples / SpeechModel::kFrameSamples + 1;
 }
 
-std::string writtenPrefix(const std::vector<TranscriptWord>& words, std::size_t count) {
-    std::string text;
-    for (std::size_t i = 0; i < std::min(count, words.size()); ++i) {
-        if (!text.empty()) {
-            text += ' ';
+// Letter-to-sound rules give at least one phone for every few bytes of a written word: a word
+// written longer than this per phone that is left cannot fit, and is not looked up at all.
+constexpr std::uint64_t kMaxBytesPerPhone = 16;
+
+// The words of a transcript that can be listened for, with the grammar to listen with.
+class TranscriptGrammar {
+  public:
+    // Words without any pronunciation are left out. The transcript is cut after the words
+    // whose shortest pronunciations fill `phoneBudget`.
+    TranscriptGrammar(SpeechModel& model, std::string_view transcript, std::uint64_t phoneBudget) {
+        std::uint64_t phones = 0;
+        while (std::optional<TranscriptWord> word = nextTranscriptWord(transcript)) {
+            const std::uint64_t room = phoneBudget - std::min(phones, phoneBudget);
+            if (room == 0 || word->dictionaryWord.size() / kMaxBytesPerPhone > room) {
+                cut_ = true;
+                break;
+            }
+            // A word without any pronunciation cannot be listened for; it is left out, but the
+            // time spent looking counts, so that no line of such words takes long either.
+            if (!ensurePronunciation(model, word->dictionaryWord)) {
+                phones += word->dictionaryWord.size() / kMaxBytesPerPhone + 1;
+                continue;
+            }
+            std::vector<std::string> variants = pronunciationVariants(model, word->dictionaryWord);
+            Entry entry{std::move(*word), std::move(variants), {}};
+            std::size_t shortest = std::numeric_limits<std::size_t>::max();
+            for (const std::string& variant : entry.variants) {
+                std::string pronunciation = model.pronunciationOf(variant).value_or("");
+                shortest = std::min(shortest, pronunciationSymbols(pronunciation).size());
+                entry.pronunciations.push_back(std::move(pronunciation));
+            }
+            if (shortest > room) {
+                cut_ = true;
+                break;
+            }
+            phones += shortest;
+            entries_.push_back(std::move(entry));
         }
-        text += words[i].written;
     }
-    return text;
+
+    // Placing every word is a recognition; a cut transcript never is.
+    bool completedBy(std::size_t placedWords) const {
+        return !cut_ && !entries_.empty() && placedWords == entries_.size();
+    }
+
+    // Makes it the model's current search: a grammar of the words, or of their phones.
+    bool use(SpeechModel& model, bool phonesAsWords) const {
+        if (entries_.empty()) {
+            return false;
+        }
+        if (phonesAsWords) {
+            return model.usePhoneSequence(pronunciations());
+        }
+        std::vector<std::string> words;
+        for (const Entry& entry : entries_) {
+            words.push_back(entry.word.dictionaryWord);
+        }
+        return model.useWordSequence(words);
+    }
+
+    // The words in the order the decoder placed them, as far as they match the transcript.
+    std::vector<PlacedWord> place(const std::vector<DecodedSegment>& segments,
+                                  bool phonesAsWords) const {
+        return phonesAsWords ? placePhones(segments) : placeWords(segments);
+    }
+
+    // The written words the decoder's best words so far stand for.
+    std::string shownText(const std::string& decoded, bool phonesAsWords) const {
+        std::size_t count = 0;
+        if (phonesAsWords) {
+            std::vector<DecodedSegment> path;
+            for (std::string& symbol : pronunciationSymbols(decoded)) {
+                path.push_back({std::move(symbol), 0, 0, false});
+            }
+            count = wordsOfPhonePath(path, pronunciations()).size();
+        } else {
+            count = countWords(decoded);
+        }
+        std::string text;
+        for (std::size_t i = 0; i < std::min(count, entries_.size()); ++i) {
+            if (!text.empty()) {
+                text += ' ';
+            }
+            text += entries_[i].word.written;
+        }
+        return text;
+    }
+
+  private:
+    struct Entry {
+        TranscriptWord word;
+        std::vector<std::string> variants;        // dictionary names: "read", "read(2)"
+        WordPronunciations pronunciations;  // of each variant, in the same order
+    };
+
+    std::vector<WordPronunciations> pronunciations() const {
+        std::vector<WordPronunciations> all;
+        for (const Entry& entry : entries_) {
+            all.push_back(entry.pronunciations);
+        }
+        return all;
+    }
+
+    std::vector<PlacedWord> placeWords(const std::vector<DecodedSegment>& segments) const {
+        std::vector<PlacedWord> placed;
+        for (const DecodedSegment& segment : segments) {
+            if (segment.filler) {
+                continue;
+            }
+            if (placed.size() == entries_.size() ||
+                plainWord(segment.word) != entries_[placed.size()].word.dictionaryWord) {
+                break;
+            }
+            placed.push_back({segment, entries_[placed.size()].word.written, {}});
+        }
+        return placed;
+    }
+
+    std::vector<PlacedWord> placePhones(const std::vector<DecodedSegment>& segments) const {
+        std::vector<PlacedWord> placed;
+        for (PathWord& word : wordsOfPhonePath(segments, pronunciations())) {
+            const Entry& entry = entries_[placed.size()];
+            DecodedSegment segment{entry.variants[word.pronunciation],
+                                   word.phones.front().firstFrame, word.phones.back().lastFrame,
+                                   false};
+            placed.push_back({std::move(segment), entry.word.written, std::move(word.phones)});
+        }
+        return placed;
+    }
+
+    bool cut_ = false;
+    std::vector<Entry> entries_;
+};
+
+// Hears nothing: for a second pass over audio whose hypotheses were passed on already.
+class NoListener : public RecognitionListener {
+  public:
+    void onHypothesis(const std::string&) override {}
+    void onPhrase(const RecognizedPhrase&, PhraseKind) override {}
+    void onEndOfStream(std::uint64_t) override {}
+};
+
+// One pass of a file's audio against a transcript's grammar. The best path's end moves on as
+// the audio goes on; where the whole transcript cannot be placed, the path that placed the most
+// words on the way is kept (the path at the very end may have given up even the first word).
+class TranscriptPass {
+  public:
+    TranscriptPass(SpeechModel& model, const TranscriptGrammar& grammar, bool phonesAsWords,
+                   RecognitionListener& listener, std::stop_token stop)
+        : model_(model),
+          grammar_(grammar),
+          phonesAsWords_(phonesAsWords),
+          phrase_(
+              model, listener,
+              [this](const std::string& decoded) {
+                  return grammar_.shownText(decoded, phonesAsWords_);
+              },
+              kOpeningSamples, std::move(stop), [this] { notePartialPath(); }) {
+        model_.beginFile();
+        if (grammar_.use(model_, phonesAsWords_)) {
+            phrase_.begin();
+        }
+    }
+
+    void feed(std::span<const std::int16_t> samples) { phrase_.feed(samples); }
+
+    struct Result {
+        std::vector<PlacedWord> placed;
+        bool complete = false;  // the whole transcript was placed
+    };
+    // All audio has been fed.
+    Result finish() {
+        phrase_.flush();
+        if (phrase_.decoding()) {
+            notePartialPath();
+        }
+        const bool decoded = phrase_.end();
+        Result result;
+        if (decoded) {
+            result.placed = grammar_.place(model_.finalSegments(), phonesAsWords_);
+        }
+        result.complete = grammar_.completedBy(result.placed.size());
+        if (!result.complete) {
+            result.placed = std::move(mostPlaced_);
+        }
+        return result;
+    }
+
+  private:
+    void notePartialPath() {
+        std::vector<PlacedWord> placed = grammar_.place(model_.partialSegments(), phonesAsWords_);
+        if (placed.size() >= mostPlaced_.size()) {
+            mostPlaced_ = std::move(placed);
+        }
+    }
+
+    SpeechModel& model_;
+    const TranscriptGrammar& grammar_;
+    bool phonesAsWords_;
+    std::vector<PlacedWord> mostPlaced_;
+    PhraseDecoder phrase_;
+};
+
+// The words of a transcript placed by a word grammar in audio held in memory, with their phones
+// aligned in a second pass.
+TranscriptPass::Result placeWordsThenPhones(SpeechModel& model, const TranscriptGrammar& grammar,
+                                            std::span<const std::int16_t> audio,
+                                            const std::stop_token& stop) {
+    NoListener quiet;
+    TranscriptPass words(model, grammar, false, quiet, stop);
+    words.feed(audio);
+    TranscriptPass::Result result = words.finish();
+    std::vector<PlacedWord>& placed = result.placed;
+    if (placed.empty() || stop.stop_requested()) {
+        return result;
+    }
+    // Up to the end of the last word placed: what follows is speech no word of the grammar fits.
+    const auto end = std::min<std::size_t>(
+        audio.size(),
+        static_cast<std::size_t>(placed.back().segment.lastFrame + 1) * SpeechModel::kFrameSamples);
+    model.beginFile();
+    model.normaliseTo(audio.first(std::min(audio.size(), kOpeningSamples)));
+    alignPhonesOf(model, placed, audio.first(end), stop);
+    return result;
 }
 
 }  // namespace
@@ -330,7 +666,7 @@ void Recognizer::recognizeDictation(AudioSource& source, RecognitionListener& li
         return;
     }
     model_.beginFile();
-    DictationSink sink(model_, source, listener, stop);
+    DictationSink sink(model_, source, listener, stop, options_.alignPhones);
     PhraseCutter cutter(sink);
     std::array<std::int16_t, kReadBlockSamples> block{};
     std::uint64_t total = 0;
@@ -348,26 +684,19 @@ void Recognizer::recognizeDictation(AudioSource& source, RecognitionListener& li
     listener.onEndOfStream(source.byteOffsetOf(total));
 }
 
+// With phone times asked for, the transcript's grammar is made of phones, so the one pass that
+// places the words also places their phones, and the audio need not be held for a second.
+// Only when that pass cannot place the whole transcript, a phone grammar's best path may give up
+// words that a word grammar keeps: then, for audio short enough to have been held, the words are
+// also placed with the word grammar and their phones aligned in a further pass; the pass that
+// placed more words wins, and a word grammar that places them all makes it a recognition.
 void Recognizer::recognizeTranscript(AudioSource& source, std::string_view transcript,
                                      RecognitionListener& listener, std::stop_token stop) {
     const auto lock = model_.lock();
-    std::vector<TranscriptWord> words;
-    std::vector<std::string> dictionaryWords;
-    for (TranscriptWord& word : splitTranscript(transcript)) {
-        // A word without any pronunciation cannot be listened for; it is left out.
-        if (ensurePronunciation(model_, word.dictionaryWord)) {
-            dictionaryWords.push_back(word.dictionaryWord);
-            words.push_back(std::move(word));
-        }
-    }
-    model_.beginFile();
-    PhraseDecoder phrase(
-        model_, listener,
-        [&words](const std::string& decoded) { return writtenPrefix(words, countWords(decoded)); },
-        kOpeningSamples, stop);
-    if (!words.empty() && model_.useWordSequence(dictionaryWords)) {
-        phrase.begin();
-    }
+    const TranscriptGrammar grammar(model_, transcript, phonesTheAudioCanHold(source));
+    TranscriptPass pass(model_, grammar, options_.alignPhones, listener, stop);
+    std::vector<std::int16_t> held;
+    bool holding = options_.alignPhones;
 
     SpeechPresence presence;
     PhraseCutter cutter(presence);
@@ -379,30 +708,30 @@ void Recognizer::recognizeTranscript(AudioSource& source, std::string_view trans
         }
         const auto samples = std::span(block).first(count);
         cutter.push(samples);
-        phrase.feed(samples);
+        pass.feed(samples);
         total += count;
+        if (holding && held.size() + count > kMaxHeldSamples) {
+            holding = false;
+            held = {};
+        } else if (holding) {
+            held.insert(held.end(), samples.begin(), samples.end());
+        }
     }
     cutter.finish();
-    phrase.flush();
+    TranscriptPass::Result result = pass.finish();
+    if (!result.complete && holding && !stop.stop_requested()) {
+        TranscriptPass::Result byWords = placeWordsThenPhones(model_, grammar, held, stop);
+        if (byWords.complete || byWords.placed.size() > result.placed.size()) {
+            result = std::move(byWords);
+        }
+    }
     if (stop.stop_requested()) {
         return;
     }
-
-    // The best path before the end may stop short of the grammar's end; it is what could be
-    // placed when the whole transcript cannot be.
-    const std::vector<DecodedSegment> partial =
-        phrase.decoding() ? model_.partialSegments() : std::vector<DecodedSegment>{};
-    const bool decoded = phrase.end();
-    std::vector<PlacedWord> placed =
-        decoded ? placeTranscript(model_.finalSegments(), words) : std::vector<PlacedWord>{};
-    const bool complete = !words.empty() && placed.size() == words.size();
-    if (!complete) {
-        placed = placeTranscript(partial, words);
-    }
     if (presence.found) {
-        const RecognizedPhrase result = PhraseBuilder(model_, source).build(placed, 0, total);
-        listener.onPhrase(result,
-                          complete ? PhraseKind::kRecognition : PhraseKind::kFalseRecognition);
+        const RecognizedPhrase phrase = PhraseBuilder(model_, source).build(result.placed, 0, total);
+        listener.onPhrase(phrase, result.complete ? PhraseKind::kRecognition
+                                                  : PhraseKind::kFalseRecognition);
     }
     listener.onEndOfStream(source.byteOffsetOf(total));
 }

@@ -42,7 +42,8 @@ struct RecognizedWord {
     std::uint64_t streamSize = 0;
     // One span per entry of phones, in the same order, when phone times were asked for and the
     // phone pass succeeded for the phrase; empty otherwise (the phones are then to be spread
-    // over the word by their weights).
+    // over the word by their weights). The spans follow one another without gaps; the word
+    // then starts where its first phone starts and ends where its last phone ends.
     std::vector<PhoneSpan> phoneSpans;
 };
 
@@ -79,15 +80,19 @@ class RecognitionListener {
     virtual void onEndOfStream(std::uint64_t streamSize) = 0;
 };
 
-// Recognises one audio source at a time with the process's shared model. Every call ends with
-// onEndOfStream, unless it was stopped: then it returns early without it. Files are recognised
-// one after another: a second caller waits until the first has finished.
 // How a Recognizer times the phones of the words it finds.
 struct RecognizerOptions {
-    // Align every recognised word's phones against the audio (RecognizedWord::phoneSpans).
+    // Align every recognised word's phones against the audio (RecognizedWord::phoneSpans). A
+    // transcript is then aligned phone by phone in its one pass; dictation aligns the phones
+    // of each phrase's words in a second pass over the phrase, which it holds in memory (a
+    // phrase lasts 60 s at most). Without it, results are exactly those of a recogniser that
+    // has no phone pass.
     bool alignPhones = false;
 };
 
+// Recognises one audio source at a time with the process's shared model. Every call ends with
+// onEndOfStream, unless it was stopped: then it returns early without it. Files are recognised
+// one after another: a second caller waits until the first has finished.
 class Recognizer {
   public:
     explicit Recognizer(SpeechModel& model, RecognizerOptions options = {});
@@ -100,10 +105,12 @@ class Recognizer {
 
     // The transcript's words (cut at spaces), in order, aligned to the whole source as one
     // phrase. Words are looked up without regard to case and without surrounding punctuation;
-    // words the dictionary lacks get espeak-ng's pronunciation. When the audio cannot hold the
-    // whole transcript the phrase is a false recognition with the words that could be placed;
-    // a transcript without words matches nothing (a false recognition when the source holds
-    // speech). A silent or empty source gives no phrase.
+    // words the dictionary lacks get espeak-ng's pronunciation (a number written in digits is
+    // said as espeak-ng reads it: "66" is "sixty six"). The transcript is listened for only as
+    // far as the audio could hold it, so its length costs neither time nor memory beyond that.
+    // When the audio cannot hold the whole transcript the phrase is a false recognition with
+    // the words that could be placed; a transcript without words matches nothing (a false
+    // recognition when the source holds speech). A silent or empty source gives no phrase.
     void recognizeTranscript(AudioSource& source, std::string_view transcript,
                              RecognitionListener& listener, std::stop_token stop = {});
 

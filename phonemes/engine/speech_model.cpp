@@ -7,9 +7,12 @@
 #include <sphinxbase/feat.h>
 #include <sphinxbase/fsg_model.h>
 
+#include "phone_set.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <mutex>
+#include <set>
 #include <system_error>
 
 namespace phonemes::engine {
@@ -30,6 +33,11 @@ constexpr const char* kDictationSearch = "_default";
 // and then pruned and the transcript cannot be placed.
 constexpr double kAlignmentBeam = 1e-80;
 constexpr double kAlignmentWordBeam = 1e-60;
+// A grammar of single phones needs wider beams still: every phone ends a "word", so the
+// word-exit beam prunes between phones, and phones without their neighbours inside a word
+// score the right path lower along the way. With the word grammar's beams the right path
+// through fast speech was now and then lost after a few phones.
+constexpr double kPhoneGrammarBeam = 1e-120;
 // Exact digital silence (a run of zero samples) is unlike anything the acoustic model was
 // trained on: its features sit at the front end's floor, and speech next to it is then now and
 // then taken for silence. One bit of noise, the same for every phrase, makes it ordinary
@@ -69,6 +77,26 @@ struct CepstraFree {
 struct TextFree {
     void operator()(char* text) const { std::free(text); }
 };
+
+// A phone that stands as a word of its own in a phone grammar is named with this prefix, which
+// no dictionary word has.
+constexpr std::string_view kPhoneWordPrefix = "phone:";
+constexpr const char* kSilenceWord = "<sil>";
+// Silence between the words of a phone grammar. With dictation's far lower probability the
+// search would rather stretch a word's first phone over the pause before it than enter silence.
+// Between 0.01 and 1 the benchmark's two synthetic voices pull opposite ways: more silence puts
+// fewer of espeak-ng's word starts near its own, less fewer of flite's. Both are best served
+// about here.
+constexpr float32 kPhoneGrammarSilenceProbability = 0.03f;
+
+std::string phoneWordOf(std::string_view phone) {
+    return std::string(kPhoneWordPrefix) + std::string(phone);
+}
+
+// "phone:HH" is the phone HH; any other word stays as it is.
+std::string_view withoutPhonePrefix(std::string_view word) {
+    return word.starts_with(kPhoneWordPrefix) ? word.substr(kPhoneWordPrefix.size()) : word;
+}
 
 // Silence, noise, sentence markers and the grammar's empty transitions carry no word.
 bool isFiller(std::string_view word) {
@@ -120,8 +148,14 @@ struct SpeechModel::Decoder {
     bool hasTranscriptSearch = false;
     std::uint32_t ditherState = kDitherSeed;
     std::vector<std::int16_t> dithered;
+    std::set<std::string, std::less<>> phoneWords;  // phones added as words of their own
 
     ps_decoder_t* get() const { return decoder.get(); }
+    bool ensurePhoneWord(const std::string& phone);
+    // Makes a transcript's grammar the current search, with these beams (for states and phones,
+    // and for word exits), and with silence and noise added between its words by the search
+    // when asked.
+    bool useTranscriptSearch(FsgHandle fsg, double beam, double wordExitBeam, bool addFillers);
     std::vector<DecodedSegment> segments() const;
     void setCepstralMean(const std::vector<mfcc_t>& mean);
     std::optional<std::vector<mfcc_t>> averageCepstrum(std::span<const std::int16_t> opening);
@@ -132,7 +166,7 @@ std::vector<DecodedSegment> SpeechModel::Decoder::segments() const {
     for (ps_seg_t* seg = ps_seg_iter(get()); seg; seg = ps_seg_next(seg)) {
         DecodedSegment segment;
         const char* word = ps_seg_word(seg);
-        segment.word = word ? word : "";
+        segment.word = withoutPhonePrefix(word ? word : "");
         ps_seg_frames(seg, &segment.firstFrame, &segment.lastFrame);
         segment.filler = isFiller(segment.word);
         result.push_back(std::move(segment));
@@ -221,15 +255,10 @@ bool SpeechModel::useDictation() {
 }
 
 bool SpeechModel::useWordSequence(std::span<const std::string> words) {
-    if (words.empty() || !useDictation()) {
+    if (words.empty()) {
         return false;
     }
     ps_decoder_t* ps = decoder_->get();
-    // The previous transcript's search is not the active one any more, so it can go.
-    if (decoder_->hasTranscriptSearch) {
-        ps_unset_search(ps, kTranscriptSearch);
-        decoder_->hasTranscriptSearch = false;
-    }
     const auto stateCount = static_cast<int32>(words.size() + 1);
     FsgHandle fsg(fsg_model_init(kTranscriptSearch, ps_get_logmath(ps), decoder_->languageWeight,
                                  stateCount));
@@ -245,24 +274,145 @@ bool SpeechModel::useWordSequence(std::span<const std::string> words) {
         // them by the search itself.
         fsg_model_trans_add(fsg.get(), from, from + 1, 0, wordId);
     }
+    return decoder_->useTranscriptSearch(std::move(fsg), kAlignmentBeam, kAlignmentWordBeam, true);
+}
+
+bool SpeechModel::usePhoneSequence(std::span<const WordPronunciations> wordPronunciations) {
+    if (wordPronunciations.empty()) {
+        return false;
+    }
+    std::vector<std::vector<std::vector<std::string>>> words;
+    std::size_t stateCount = wordPronunciations.size() + 1;
+    for (const WordPronunciations& pronunciations : wordPronunciations) {
+        auto& alternatives = words.emplace_back();
+        for (const std::string& pronunciation : pronunciations) {
+            std::vector<std::string> phones = pronunciationSymbols(pronunciation);
+            if (phones.empty()) {
+                return false;
+            }
+            for (const std::string& phone : phones) {
+                if (!decoder_->ensurePhoneWord(phone)) {
+                    return false;
+                }
+            }
+            stateCount += phones.size() - 1;
+            alternatives.push_back(std::move(phones));
+        }
+        if (alternatives.empty()) {
+            return false;
+        }
+    }
+
+    // Before each word, and after the last, a pause may stand: from boundary state b to the
+    // state the word starts from (or the final state) either silence or nothing leads.
+    // Pronunciations' inner states come after these.
+    const auto boundaryCount = static_cast<int32>(words.size() + 1);
+    const auto wordStart = [&](std::size_t i) { return static_cast<int32>(boundaryCount + i); };
+    stateCount += static_cast<std::size_t>(boundaryCount);
+    ps_decoder_t* ps = decoder_->get();
+    FsgHandle fsg(fsg_model_init(kTranscriptSearch, ps_get_logmath(ps), decoder_->languageWeight,
+                                 static_cast<int32>(stateCount)));
+    if (!fsg) {
+        return false;
+    }
+    fsg->start_state = 0;
+    fsg->final_state = wordStart(words.size());
+    const int silenceId = fsg_model_word_add(fsg.get(), kSilenceWord);
+    const auto silenceLogProbability = static_cast<int32>(
+        logmath_log(ps_get_logmath(ps), kPhoneGrammarSilenceProbability) * fsg->lw);
+    for (int32 boundary = 0; boundary < boundaryCount; ++boundary) {
+        const int32 after = wordStart(static_cast<std::size_t>(boundary));
+        fsg_model_trans_add(fsg.get(), boundary, after, silenceLogProbability, silenceId);
+        fsg_model_null_trans_add(fsg.get(), boundary, after, 0);
+    }
+    int32 nextInner = wordStart(words.size()) + 1;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        for (const std::vector<std::string>& phones : words[i]) {
+            int32 from = wordStart(i);
+            for (std::size_t k = 0; k < phones.size(); ++k) {
+                const bool last = k + 1 == phones.size();
+                const int32 to = last ? static_cast<int32>(i + 1) : nextInner++;
+                const int wordId = fsg_model_word_add(fsg.get(), phoneWordOf(phones[k]).c_str());
+                fsg_model_trans_add(fsg.get(), from, to, 0, wordId);
+                from = to;
+            }
+        }
+    }
+    // The grammar has all the silence it may have; the search adds none, nor noise.
+    return decoder_->useTranscriptSearch(std::move(fsg), kPhoneGrammarBeam, kPhoneGrammarBeam,
+                                         false);
+}
+
+bool SpeechModel::Decoder::ensurePhoneWord(const std::string& phone) {
+    if (phoneWords.contains(phone)) {
+        return true;
+    }
+    if (ps_add_word(get(), phoneWordOf(phone).c_str(), phone.c_str(), FALSE) < 0) {
+        return false;
+    }
+    phoneWords.insert(phone);
+    return true;
+}
+
+bool SpeechModel::Decoder::useTranscriptSearch(FsgHandle fsg, double searchBeam,
+                                               double wordExitBeam, bool addFillers) {
+    ps_decoder_t* ps = get();
+    // The previous transcript's search can go once it is not the active one any more.
+    if (ps_set_search(ps, kDictationSearch) != 0) {
+        return false;
+    }
+    if (hasTranscriptSearch) {
+        ps_unset_search(ps, kTranscriptSearch);
+        hasTranscriptSearch = false;
+    }
     // The search takes its beams from the configuration when it is made; dictation's search
     // keeps the ones it was made with.
     cmd_ln_t* config = ps_get_config(ps);
     const double beam = cmd_ln_float_r(config, "-beam");
     const double phoneBeam = cmd_ln_float_r(config, "-pbeam");
     const double wordBeam = cmd_ln_float_r(config, "-wbeam");
-    cmd_ln_set_float_r(config, "-beam", kAlignmentBeam);
-    cmd_ln_set_float_r(config, "-pbeam", kAlignmentBeam);
-    cmd_ln_set_float_r(config, "-wbeam", kAlignmentWordBeam);
+    cmd_ln_set_float_r(config, "-beam", searchBeam);
+    cmd_ln_set_float_r(config, "-pbeam", searchBeam);
+    cmd_ln_set_float_r(config, "-wbeam", wordExitBeam);
+    const bool fillers = cmd_ln_boolean_r(config, "-fsgusefiller");
+    cmd_ln_set_boolean_r(config, "-fsgusefiller", addFillers);
     const int set = ps_set_fsg(ps, kTranscriptSearch, fsg.get());
+    cmd_ln_set_boolean_r(config, "-fsgusefiller", fillers);
     cmd_ln_set_float_r(config, "-beam", beam);
     cmd_ln_set_float_r(config, "-pbeam", phoneBeam);
     cmd_ln_set_float_r(config, "-wbeam", wordBeam);
     if (set != 0) {
         return false;
     }
-    decoder_->hasTranscriptSearch = true;
+    hasTranscriptSearch = true;
     return ps_set_search(ps, kTranscriptSearch) == 0;
+}
+
+SpeechModel::Normalisation SpeechModel::normalisation() const {
+    Normalisation state;
+    if (const feat_t* feat = ps_get_feat(decoder_->get()); feat && feat->cmn_struct) {
+        const cmn_t& cmn = *feat->cmn_struct;
+        const auto size = static_cast<std::size_t>(cmn.veclen);
+        state.mean.assign(cmn.cmn_mean, cmn.cmn_mean + size);
+        state.sum.assign(cmn.sum, cmn.sum + size);
+        state.frames = cmn.nframe;
+    }
+    return state;
+}
+
+void SpeechModel::restoreNormalisation(const Normalisation& saved) {
+    const feat_t* feat = ps_get_feat(decoder_->get());
+    if (!feat || !feat->cmn_struct) {
+        return;
+    }
+    cmn_t& cmn = *feat->cmn_struct;
+    const auto size = static_cast<std::size_t>(cmn.veclen);
+    if (saved.mean.size() != size || saved.sum.size() != size) {
+        return;
+    }
+    std::copy(saved.mean.begin(), saved.mean.end(), cmn.cmn_mean);
+    std::copy(saved.sum.begin(), saved.sum.end(), cmn.sum);
+    cmn.nframe = saved.frames;
 }
 
 std::optional<std::vector<mfcc_t>> SpeechModel::Decoder::averageCepstrum(
@@ -339,7 +489,14 @@ bool SpeechModel::process(std::span<const std::int16_t> samples) {
 
 std::string SpeechModel::partialText() const {
     const char* text = ps_get_hyp(decoder_->get(), nullptr);
-    return text ? text : "";
+    std::string shown;
+    for (const std::string& word : pronunciationSymbols(text ? text : "")) {
+        if (!shown.empty()) {
+            shown += ' ';
+        }
+        shown += withoutPhonePrefix(word);
+    }
+    return shown;
 }
 
 std::vector<DecodedSegment> SpeechModel::partialSegments() const {

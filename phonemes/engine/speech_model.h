@@ -24,6 +24,10 @@ class ModelLoadError : public std::runtime_error {
 // language model "en-us.lm.bin" and the dictionary "cmudict-en-us.dict".
 std::filesystem::path modelDirectory();
 
+// The pronunciations one word of a grammar may be said with, each in the dictionary's phone
+// symbols separated by spaces ("HH AH L OW").
+using WordPronunciations = std::vector<std::string>;
+
 // One stretch of a decoded phrase, in 10 ms frames counted from the phrase's first sample.
 struct DecodedSegment {
     std::string word;  // as the dictionary names it: "read(2)" for an alternate pronunciation
@@ -73,6 +77,23 @@ class SpeechModel {
     // Makes the next phrases use a grammar of exactly these dictionary words in this order,
     // with optional silence and noise between them.
     bool useWordSequence(std::span<const std::string> words);
+    // Makes the next phrases use a grammar whose words are single phones: the words in this
+    // order, each said with one of its pronunciations (dictionary phone symbols separated by
+    // spaces), with optional silence between words but not inside them. Each phone then comes
+    // back as a segment of its own, named by its symbol ("HH"). False when a pronunciation
+    // holds a symbol the model lacks.
+    bool usePhoneSequence(std::span<const WordPronunciations> wordPronunciations);
+
+    // The normalisation of the spectrum as it stands now, with what it has learnt so far, to
+    // be restored later: a second pass over a phrase must not change how the phrases after it
+    // are decoded.
+    struct Normalisation {
+        std::vector<float> mean;
+        std::vector<float> sum;
+        int frames = 0;
+    };
+    Normalisation normalisation() const;
+    void restoreNormalisation(const Normalisation& saved);
 
     // Starts a file: the normalisation of the spectrum goes back to the model's prior, so that
     // a file is decoded the same way whatever was decoded before it. Within the file the
