@@ -74,9 +74,10 @@ class SpeechModel {
     // with optional silence and noise between them.
     bool useWordSequence(std::span<const std::string> words);
 
-    // Starts a file: the normalisation of the spectrum goes back to the model's prior, so that
-    // a file is decoded the same way whatever was decoded before it. Within the file the
-    // decoder adapts it from phrase to phrase.
+    // Starts a file: the normalisation of the spectrum goes back to the model's prior and the
+    // cepstra kept from the phrase before are cleared, so that a file is decoded the same way
+    // whatever was decoded before it. Within the file the decoder adapts the normalisation from
+    // phrase to phrase.
     void beginFile();
     // Sets the normalisation for the phrase about to begin from its opening stretch of audio
     // (which is not decoded here): its average spectrum, as the acoustic model was trained on
