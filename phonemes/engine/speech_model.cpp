@@ -158,6 +158,7 @@ struct SpeechModel::Decoder {
     bool useTranscriptSearch(FsgHandle fsg, double beam, double wordExitBeam, bool addFillers);
     std::vector<DecodedSegment> segments() const;
     void setCepstralMean(const std::vector<mfcc_t>& mean);
+    void clearCepstrumHistory();
     std::optional<std::vector<mfcc_t>> averageCepstrum(std::span<const std::int16_t> opening);
 };
 
@@ -464,8 +465,26 @@ void SpeechModel::Decoder::setCepstralMean(const std::vector<mfcc_t>& mean) {
     }
 }
 
+void SpeechModel::Decoder::clearCepstrumHistory() {
+    feat_t* feat = ps_get_feat(get());
+    if (!feat || !feat->cepbuf) {
+        return;
+    }
+    // The feature stage keeps the last cepstra of the phrase before in a ring, and the deltas
+    // of a phrase's first frames read the frames just before them there: PocketSphinx starts
+    // a streamed phrase with an empty block, so it never copies the phrase's own first frame
+    // into them. Zeroed and rewound, the ring is as the model left it when it was loaded.
+    const auto cepstrumSize = static_cast<std::size_t>(feat_cepsize(feat));
+    for (int row = 0; row < LIVEBUFBLOCKSIZE; ++row) {
+        std::fill_n(feat->cepbuf[row], cepstrumSize, mfcc_t{});
+    }
+    feat->bufpos = 0;
+    feat->curpos = 0;
+}
+
 void SpeechModel::beginFile() {
     decoder_->setCepstralMean(decoder_->initialCepstralMean);
+    decoder_->clearCepstrumHistory();
 }
 
 void SpeechModel::normaliseTo(std::span<const std::int16_t> opening) {

@@ -95,9 +95,10 @@ class SpeechModel {
     Normalisation normalisation() const;
     void restoreNormalisation(const Normalisation& saved);
 
-    // Starts a file: the normalisation of the spectrum goes back to the model's prior, so that
-    // a file is decoded the same way whatever was decoded before it. Within the file the
-    // decoder adapts it from phrase to phrase.
+    // Starts a file: the normalisation of the spectrum goes back to the model's prior and the
+    // cepstra kept from the phrase before are cleared, so that a file is decoded the same way
+    // whatever was decoded before it. Within the file the decoder adapts the normalisation from
+    // phrase to phrase.
     void beginFile();
     // Sets the normalisation for the phrase about to begin from its opening stretch of audio
     // (which is not decoded here): its average spectrum, as the acoustic model was trained on
