@@ -131,6 +131,17 @@ void silenceDecoderLog() {
     std::call_once(silenced, [] { err_set_logfp(nullptr); });
 }
 
+// The samples the decoder's first block must bring for it to hand on frames at once: its front
+// end holds back the frames of a phrase's opening until enough of them look like speech (with
+// silence kept, every frame does).
+std::size_t samplesBeforeFirstFrames(ps_decoder_t* decoder, cmd_ln_t* config) {
+    int frameShift = 0;
+    int frameSize = 0;
+    fe_get_input_size(ps_get_fe(decoder), &frameShift, &frameSize);
+    const int heldFrames = std::max(cmd_ln_int32_r(config, "-vad_startspeech"), 1);
+    return static_cast<std::size_t>(frameSize + (heldFrames - 1) * frameShift);
+}
+
 }  // namespace
 
 std::filesystem::path modelDirectory() {
@@ -148,6 +159,11 @@ struct SpeechModel::Decoder {
     bool hasTranscriptSearch = false;
     std::uint32_t ditherState = kDitherSeed;
     std::vector<std::int16_t> dithered;
+    // With the ring filled from a phrase's own first frame, the phrase's opening is held back
+    // until the decoder's first block can bring frames: it only fills the ring then.
+    bool holdingOpening = false;
+    std::vector<std::int16_t> heldOpening;
+    std::size_t samplesForFirstFrames = 0;
     std::set<std::string, std::less<>> phoneWords;  // phones added as words of their own
 
     ps_decoder_t* get() const { return decoder.get(); }
@@ -160,6 +176,8 @@ struct SpeechModel::Decoder {
     void setCepstralMean(const std::vector<mfcc_t>& mean);
     void clearCepstrumHistory();
     std::optional<std::vector<mfcc_t>> averageCepstrum(std::span<const std::int16_t> opening);
+    bool decode(std::span<const std::int16_t> samples);
+    bool releaseOpening();
 };
 
 std::vector<DecodedSegment> SpeechModel::Decoder::segments() const {
@@ -231,6 +249,7 @@ std::unique_ptr<SpeechModel> SpeechModel::load() {
         decoder->initialCepstralMean.resize(static_cast<std::size_t>(feat->cmn_struct->veclen));
         cmn_live_get(feat->cmn_struct, decoder->initialCepstralMean.data());
     }
+    decoder->samplesForFirstFrames = samplesBeforeFirstFrames(decoder->get(), config.get());
     // The decoder holds its own reference to the configuration.
     config.reset();
 
@@ -494,16 +513,34 @@ void SpeechModel::normaliseTo(std::span<const std::int16_t> opening) {
     }
 }
 
-bool SpeechModel::beginPhrase() {
-    decoder_->ditherState = kDitherSeed;
+bool SpeechModel::beginPhrase(OpeningContext context) {
+    Decoder& d = *decoder_;
+    d.ditherState = kDitherSeed;
+    d.holdingOpening = context == OpeningContext::kOwnFirstFrame;
+    d.heldOpening.clear();
     // A new stream per phrase restarts the frame count and the noise estimate.
-    return ps_start_stream(decoder_->get()) == 0 && ps_start_utt(decoder_->get()) == 0;
+    return ps_start_stream(d.get()) == 0 && ps_start_utt(d.get()) == 0;
+}
+
+bool SpeechModel::Decoder::decode(std::span<const std::int16_t> samples) {
+    dither(samples, ditherState, dithered);
+    return ps_process_raw(get(), dithered.data(), dithered.size(), FALSE, FALSE) >= 0;
+}
+
+bool SpeechModel::Decoder::releaseOpening() {
+    holdingOpening = false;
+    const bool decoded = heldOpening.empty() || decode(heldOpening);
+    heldOpening.clear();
+    return decoded;
 }
 
 bool SpeechModel::process(std::span<const std::int16_t> samples) {
     Decoder& d = *decoder_;
-    dither(samples, d.ditherState, d.dithered);
-    return ps_process_raw(d.get(), d.dithered.data(), d.dithered.size(), FALSE, FALSE) >= 0;
+    if (!d.holdingOpening) {
+        return d.decode(samples);
+    }
+    d.heldOpening.insert(d.heldOpening.end(), samples.begin(), samples.end());
+    return d.heldOpening.size() < d.samplesForFirstFrames || d.releaseOpening();
 }
 
 std::string SpeechModel::partialText() const {
@@ -523,7 +560,8 @@ std::vector<DecodedSegment> SpeechModel::partialSegments() const {
 }
 
 bool SpeechModel::endPhrase() {
-    return ps_end_utt(decoder_->get()) == 0;
+    const bool decoded = !decoder_->holdingOpening || decoder_->releaseOpening();
+    return ps_end_utt(decoder_->get()) == 0 && decoded;
 }
 
 std::vector<DecodedSegment> SpeechModel::finalSegments() const {

@@ -104,8 +104,15 @@ class SpeechModel {
     // (which is not decoded here): its average spectrum, as the acoustic model was trained on
     // utterances normalised by their own average.
     void normaliseTo(std::span<const std::int16_t> opening);
+    // What the deltas of a phrase's first frames are taken against. As the audio streams in, the
+    // feature stage takes them against the cepstra the phrase before left in its ring (cleared
+    // for each file). Or the ring is filled with copies of the phrase's own first frame, as the
+    // decoder does for audio given to it whole, so that the phrase's opening is scored on its
+    // own audio alone; the phrase's first tenth of a second or so is then held back until the
+    // decoder can take it in one block.
+    enum class OpeningContext { kStreamed, kOwnFirstFrame };
     // Starts a phrase; its frames count from 0.
-    bool beginPhrase();
+    bool beginPhrase(OpeningContext context = OpeningContext::kStreamed);
     // Decodes the next samples of the phrase (16 kHz, mono).
     bool process(std::span<const std::int16_t> samples);
     // The best words so far (plain words, separated by spaces); empty when none.

@@ -3,7 +3,11 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <optional>
+#include <random>
+#include <sstream>
 #include <thread>
 #include <variant>
 
@@ -454,6 +458,63 @@ INSTANTIATE_TEST_SUITE_P(
         OrderCase{"dictationAfterHint", "they painted the kitchen a bright yellow",
                   std::nullopt}),
     [](const auto& info) { return info.param.name; });
+
+// A phrase decoded with its own first frame as the frames before it is scored on its own audio
+// alone: the same path as when the decoder is given the whole phrase at once, whatever it heard
+// just before (here loud noise) and whatever blocks the audio comes in (a first block of 100 ms
+// is too short for the decoder to bring frames, and so to fill the frames before them, on its
+// own). Each phrase starts right in its first word, and its grammar asks for a number the
+// recording does not say, so that its path is fragile enough to show what its first frames see.
+TEST_F(RecognizerTest, APhraseOnItsOwnFirstFrameIsScoredOnItsOwnAudioAlone) {
+    using enum SpeechModel::OpeningContext;
+    std::vector<std::int16_t> noise(kModelSampleRate / 2);
+    std::minstd_rand random(1);
+    for (std::int16_t& sample : noise) {
+        sample = static_cast<std::int16_t>(static_cast<int>(random() % 20001) - 10000);
+    }
+    SpeechModel& model = SpeechModel::shared();
+    const auto lock = model.lock();
+    const auto decode = [&model](std::span<const std::int16_t> audio, std::size_t blockSamples,
+                                 SpeechModel::OpeningContext context) {
+        EXPECT_TRUE(model.beginPhrase(context));
+        for (std::size_t at = 0; at < audio.size(); at += blockSamples) {
+            EXPECT_TRUE(model.process(audio.subspan(at, std::min(blockSamples, audio.size() - at))));
+        }
+        model.endPhrase();
+        std::string path;
+        for (const DecodedSegment& segment : model.finalSegments()) {
+            path += segment.word + "@" + std::to_string(segment.firstFrame) + "-" +
+                    std::to_string(segment.lastFrame) + " ";
+        }
+        return path;
+    };
+
+    for (const std::string text : {"she sells sea shells", "chocolate cake",
+                                   "the train leaves the station at noon"}) {
+        SynthesizedSpeech speech = testing::synthesize(text);
+        auto phrase = testing::resample(speech.samples, speech.sampleRate, kModelSampleRate);
+        phrase.erase(phrase.begin(), std::ranges::find_if(phrase, [](std::int16_t sample) {
+                         return std::abs(sample) >= 300;
+                     }));
+        std::vector<WordPronunciations> grammar{{model.pronunciationOf("seven").value()}};
+        std::istringstream words(text);
+        for (std::string word; words >> word;) {
+            grammar.push_back({model.pronunciationOf(word).value()});
+        }
+        model.beginFile();
+        model.normaliseTo(phrase);
+        const SpeechModel::Normalisation normalised = model.normalisation();
+        ASSERT_TRUE(model.usePhoneSequence(grammar));
+        const std::string whole = decode(phrase, phrase.size(), kOwnFirstFrame);
+        ASSERT_FALSE(whole.empty()) << text;
+        for (const std::size_t blockSamples : {1600u, 7u}) {
+            decode(noise, 1600, kStreamed);
+            model.restoreNormalisation(normalised);
+            EXPECT_EQ(decode(phrase, blockSamples, kOwnFirstFrame), whole)
+                << text << ", in blocks of " << blockSamples;
+        }
+    }
+}
 
 // Stops the recognition from its own listener, as a caller on another thread would.
 class StoppingListener : public Recording {
