@@ -201,10 +201,12 @@ class PhraseDecoder {
   public:
     PhraseDecoder(SpeechModel& model, RecognitionListener& listener,
                   HypothesisReporter::ShownText shownText, std::size_t openingSamples,
-                  std::stop_token stop, std::function<void()> atInterval = {})
+                  SpeechModel::OpeningContext context, std::stop_token stop,
+                  std::function<void()> atInterval = {})
         : model_(model),
           hypotheses_(listener, std::move(shownText), std::move(atInterval)),
           openingSamples_(openingSamples),
+          context_(context),
           stop_(std::move(stop)) {}
     ~PhraseDecoder() {
         if (started_) {
@@ -244,7 +246,7 @@ class PhraseDecoder {
         if (openingSamples_ > 0) {
             model_.normaliseTo(opening_);
         }
-        healthy_ = model_.beginPhrase();
+        healthy_ = model_.beginPhrase(context_);
         decode(opening_);
         opening_.clear();
     }
@@ -276,6 +278,7 @@ class PhraseDecoder {
     SpeechModel& model_;
     HypothesisReporter hypotheses_;
     std::size_t openingSamples_;
+    SpeechModel::OpeningContext context_;
     std::stop_token stop_;
     std::vector<std::int16_t> opening_;
     bool open_ = false;
@@ -288,7 +291,7 @@ class PhraseDecoder {
 std::vector<DecodedSegment> decodeWholePhrase(SpeechModel& model,
                                               std::span<const std::int16_t> audio,
                                               const std::stop_token& stop) {
-    bool healthy = model.beginPhrase();
+    bool healthy = model.beginPhrase(SpeechModel::OpeningContext::kOwnFirstFrame);
     while (healthy && !audio.empty() && !stop.stop_requested()) {
         const auto block = audio.first(std::min(audio.size(), kReadBlockSamples));
         healthy = model.process(block);
@@ -339,7 +342,8 @@ class DictationSink : public PhraseSink {
           listener_(listener),
           stop_(stop),
           phrase_(
-              model, listener, [](const std::string& decoded) { return decoded; }, 0, stop),
+              model, listener, [](const std::string& decoded) { return decoded; }, 0,
+              SpeechModel::OpeningContext::kStreamed, stop),
           alignPhones_(alignPhones) {}
 
     void phraseBegins(std::uint64_t startSample) override {
@@ -575,7 +579,8 @@ class NoListener : public RecognitionListener {
 class TranscriptPass {
   public:
     TranscriptPass(SpeechModel& model, const TranscriptGrammar& grammar, bool phonesAsWords,
-                   RecognitionListener& listener, std::stop_token stop)
+                   SpeechModel::OpeningContext context, RecognitionListener& listener,
+                   std::stop_token stop)
         : model_(model),
           grammar_(grammar),
           phonesAsWords_(phonesAsWords),
@@ -584,7 +589,7 @@ class TranscriptPass {
               [this](const std::string& decoded) {
                   return grammar_.shownText(decoded, phonesAsWords_);
               },
-              kOpeningSamples, std::move(stop), [this] { notePartialPath(); }) {
+              kOpeningSamples, context, std::move(stop), [this] { notePartialPath(); }) {
         model_.beginFile();
         if (grammar_.use(model_, phonesAsWords_)) {
             phrase_.begin();
@@ -636,7 +641,8 @@ TranscriptPass::Result placeWordsThenPhones(SpeechModel& model, const Transcript
                                             std::span<const std::int16_t> audio,
                                             const std::stop_token& stop) {
     NoListener quiet;
-    TranscriptPass words(model, grammar, false, quiet, stop);
+    TranscriptPass words(model, grammar, false, SpeechModel::OpeningContext::kOwnFirstFrame, quiet,
+                         stop);
     words.feed(audio);
     TranscriptPass::Result result = words.finish();
     std::vector<PlacedWord>& placed = result.placed;
@@ -694,7 +700,11 @@ void Recognizer::recognizeTranscript(AudioSource& source, std::string_view trans
                                      RecognitionListener& listener, std::stop_token stop) {
     const auto lock = model_.lock();
     const TranscriptGrammar grammar(model_, transcript, phonesTheAudioCanHold(source));
-    TranscriptPass pass(model_, grammar, options_.alignPhones, listener, stop);
+    // The passes that give phone times take a file's opening on its own audio alone; without
+    // them the words are placed as they always were.
+    const auto context = options_.alignPhones ? SpeechModel::OpeningContext::kOwnFirstFrame
+                                              : SpeechModel::OpeningContext::kStreamed;
+    TranscriptPass pass(model_, grammar, options_.alignPhones, context, listener, stop);
     std::vector<std::int16_t> held;
     bool holding = options_.alignPhones;
 
