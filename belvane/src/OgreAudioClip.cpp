@@ -152,32 +152,27 @@ void AudioClip::autoUpdate() {
     const ALint stateBefore = sourceState();
     const Reading before = observePosition();
     if (stateBefore == AL_STOPPED) {
-        // It ran dry: what is still queued has played, and alSourcePlay would play it again.
-        setAsidePlayedBuffers(queuedBufferCount());
-        // A dry source stays stopped through a pause; fresh audio waits for the resume.
-        if (paused_) {
-            return;
-        }
+        restartDrySource();
+        return;
     }
 
     ALint processed = 0;
-    if (stateBefore != AL_STOPPED) {
-        alGetSourcei(source_, AL_BUFFERS_PROCESSED, &processed);
-    }
+    alGetSourcei(source_, AL_BUFFERS_PROCESSED, &processed);
     const double leftToMix = clock_->queuedEnd() - before.mixedFrames;
     Reading atFirstQueue = before;
-    const int refilled =
-        refill(std::max(processed, 0), stateBefore == AL_STOPPED ? nullptr : &atFirstQueue);
-
-    if (stateBefore == AL_STOPPED) {
-        if (refilled > 0) {
-            restartSource();
-        }
-        return;
-    }
+    const int refilled = refill(std::max(processed, 0), &atFirstQueue);
     // A paused clip stays silent until the host resumes it.
     if (!paused_ && refilled > 0 && sourceState() == AL_STOPPED) {
         settleRunningDryWhileRefilled(before, atFirstQueue, leftToMix, refilled);
+    }
+}
+
+void AudioClip::restartDrySource() {
+    // What is still queued has played, and alSourcePlay would play it again.
+    setAsidePlayedBuffers(queuedBufferCount());
+    // A dry source stays stopped through a pause; fresh audio waits for the resume.
+    if (!paused_ && refill(0, nullptr) > 0) {
+        restartSource();
     }
 }
 

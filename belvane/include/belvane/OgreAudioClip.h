@@ -74,6 +74,8 @@ class BELVANE_EXPORT AudioClip final : public TheoraAudioDriver {
     int queuedBufferCount() const { return kQueuedBufferCount - spareCount_; }
     int sourceState();
     void restartSource();
+    // The source ran dry before autoUpdate came: refills it from fresh audio and plays it.
+    void restartDrySource();
     // The source ran dry while autoUpdate refilled it: plays the fresh blocks unless they have
     // played already.
     void settleRunningDryWhileRefilled(const Reading& before, const Reading& atFirstQueue,
