@@ -2,11 +2,11 @@
 
 #include "DeviceClockWatch.h"
 #include "IndexedStream.h"
+#include "SoundFile.h"
 #include "SoundSystemPlugin.h"
 #include "WaveWriterOutput.h"
 
 #include <OgreLogManager.h>
-#include <sndfile.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -35,7 +35,6 @@ class CheckObserver final : public glimmerax::PlaybackObserver {
     }
 
     void streamStarted(SteadyClock::time_point when) override {
-        started = when;
         watch.emplace();
         alsoTell_.streamStarted(when);
     }
@@ -55,7 +54,6 @@ class CheckObserver final : public glimmerax::PlaybackObserver {
         alsoTell_.streamEnding();
     }
 
-    SteadyClock::time_point started;
     std::optional<DeviceClockWatch> watch;
     std::vector<glimmerax::FrameRecord> frames;
 
@@ -63,20 +61,16 @@ class CheckObserver final : public glimmerax::PlaybackObserver {
     glimmerax::PlaybackObserver& alsoTell_;
 };
 
-struct SndfileCloser {
-    void operator()(SNDFILE* file) const { sf_close(file); }
-};
-
 // The wave writer's output, stereo 16-bit at the stream's rate.
 std::vector<short> readRecording(const std::filesystem::path& path, unsigned int sampleRate) {
-    SF_INFO info{};
-    std::unique_ptr<SNDFILE, SndfileCloser> file(sf_open(path.c_str(), SFM_READ, &info));
-    if (!file || info.channels != 2 || info.samplerate != static_cast<int>(sampleRate)) {
+    glimmerax::SoundFile file(path);
+    const glimmerax::PcmFormat& format = file.format();
+    if (format.channels != 2 || format.sampleRate != sampleRate || format.bytesPerSample != 2) {
         throw std::runtime_error("the wave writer's output is not " + std::to_string(sampleRate) +
                                  " Hz stereo");
     }
-    std::vector<short> samples(static_cast<std::size_t>(info.frames) * 2);
-    sf_readf_short(file.get(), samples.data(), info.frames);
+    std::vector<short> samples(file.frameCount() * 2);
+    file.readFrames(reinterpret_cast<unsigned char*>(samples.data()), file.frameCount());
     return samples;
 }
 
@@ -146,10 +140,8 @@ ClockCheck runClockCheck(const ClockCheckSettings& settings,
     const std::size_t recordedFrames = recording.size() / 2;
     for (const glimmerax::FrameRecord& frame : observer.frames) {
         ClockSample sample;
-        sample.wallMs = msBetween(observer.started, frame.wallTime);
         sample.clockMs = frame.clockMs;
         sample.paused = frame.paused;
-        sample.decoderStalled = frame.decoderStalled;
         sample.updateMicros =
             std::chrono::duration<double, std::micro>(frame.updateDuration).count();
         const auto readTime = frame.wallTime - frame.clockAskedAt;

@@ -18,13 +18,11 @@ struct ClockCheckSettings {
 
 // One frame of the host: the audio clock it read, and the sample heard at that moment.
 struct ClockSample {
-    double wallMs = 0.0;  // since startAudioStream
     double clockMs = 0.0;
     // Where in the stream the sample heard as the clock was read lies; none while silence was
     // heard, or when the read took so long that its moment is not known closely enough.
     std::optional<double> heardMs;
     bool paused = false;
-    bool decoderStalled = false;
     double updateMicros = 0.0;  // autoUpdate
     double clockMicros = 0.0;   // getAudioStreamTime
 };

@@ -3,7 +3,6 @@
 #include <AL/alc.h>
 #include <AL/alext.h>
 
-#include <algorithm>
 #include <limits>
 #include <stdexcept>
 

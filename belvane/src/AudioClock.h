@@ -28,7 +28,6 @@ struct SourceReading {
 class RecentMinimum {
   public:
     void add(std::int64_t hostMicros, double value);
-    bool empty() const { return !started_; }
     double value() const;
 
   private:
@@ -79,7 +78,6 @@ class AudioClock {
 
     double positionMs(std::int64_t hostMicros);
     double latencyFrames() const { return latencyFrames_; }
-    unsigned int sampleRate() const { return sampleRate_; }
 
   private:
     // A span in which the source mixed without a break: from a start or restart to running dry

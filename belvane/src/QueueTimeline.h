@@ -12,7 +12,6 @@ namespace belvane {
 // inside padding the stream holds at the end of the block's audio.
 class QueueTimeline {
   public:
-    void clear() { *this = QueueTimeline{}; }
     // The next block queued: frames in all, of which the first streamFrames came from the stream.
     void append(std::uint32_t frames, std::uint32_t streamFrames);
     // Frames queued so far, padding included.
