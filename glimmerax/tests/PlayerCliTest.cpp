@@ -7,14 +7,13 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 namespace {
 
 using glimmerax::testing::ProcessResult;
+using glimmerax::testing::readWhole;
 using glimmerax::testing::runProcess;
 using glimmerax::testing::TempFolder;
 
@@ -55,13 +54,6 @@ void writeTone(const std::filesystem::path& path) {
                                   glimmerax::testing::WaveEncoding::kSigned16);
 }
 
-std::string readBytes(const std::filesystem::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << file.rdbuf();
-    return bytes.str();
-}
-
 std::vector<std::string> folderEntries(const std::filesystem::path& folder) {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
@@ -98,7 +90,7 @@ TEST_P(PlayerFailureTest, ReportsTheProblemAndLeavesTheFilesAsTheyWere) {
     const glimmerax::testing::WaveSamples threeChannels{8000, 3, std::vector<short>(300, 100)};
     glimmerax::testing::writeWave(folder / "three.wav", threeChannels,
                                   glimmerax::testing::WaveEncoding::kSigned16);
-    const std::string wavBytes = readBytes(wav);
+    const std::string wavBytes = readWhole(wav);
     const std::vector<std::string> entries = folderEntries(folder.path());
 
     const auto expand = [&](std::string text) {
@@ -119,7 +111,7 @@ TEST_P(PlayerFailureTest, ReportsTheProblemAndLeavesTheFilesAsTheyWere) {
     EXPECT_EQ(result.exitCode, GetParam().exitCode) << result.err;
     EXPECT_EQ(result.err.rfind("glimmerax-play: ", 0), 0u) << result.err;
     EXPECT_NE(result.err.find(expand(GetParam().message)), std::string::npos) << result.err;
-    EXPECT_TRUE(readBytes(wav) == wavBytes) << "the file was changed";
+    EXPECT_TRUE(readWhole(wav) == wavBytes) << "the file was changed";
     EXPECT_EQ(folderEntries(folder.path()), entries);
 }
 

@@ -12,10 +12,11 @@ namespace {
 
 using glimmerax::PcmFormat;
 
+// A source's format and a rate: the one it is played at, or the one it is resampled to.
 struct RateCase {
     const char* name;
     PcmFormat source;
-    unsigned int played;
+    unsigned int rate;
 };
 
 void PrintTo(const RateCase& param, std::ostream* out) {
@@ -25,7 +26,7 @@ void PrintTo(const RateCase& param, std::ostream* out) {
 class PlayedRateTest : public ::testing::TestWithParam<RateCase> {};
 
 TEST_P(PlayedRateTest, IsTheSourcesOwnOrTheNearestThatPlays) {
-    EXPECT_EQ(glimmerax::playedRate(GetParam().source), GetParam().played);
+    EXPECT_EQ(glimmerax::playedRate(GetParam().source), GetParam().rate);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -85,22 +86,12 @@ std::vector<short> readAll(glimmerax::PcmSource& source) {
     return samples;
 }
 
-struct ResampleCase {
-    const char* name;
-    PcmFormat source;
-    unsigned int rate;
-};
-
-void PrintTo(const ResampleCase& param, std::ostream* out) {
-    *out << param.name;
-}
-
-class ResampledSourceTest : public ::testing::TestWithParam<ResampleCase> {};
+class ResampledSourceTest : public ::testing::TestWithParam<RateCase> {};
 
 // A second of a steady value comes out as a second at the new rate, in 16 bits, holding the
 // same value away from the edges (8-bit 132 is 4 steps above silence: 1024 in 16 bits).
 TEST_P(ResampledSourceTest, GivesTheWholeSoundAtTheNewRateIn16Bits) {
-    const ResampleCase& param = GetParam();
+    const RateCase& param = GetParam();
     SteadySource source(param.source, param.source.sampleRate, 132, 1024);
     glimmerax::ResampledSource resampled(source, param.rate);
 
@@ -117,9 +108,9 @@ TEST_P(ResampledSourceTest, GivesTheWholeSoundAtTheNewRateIn16Bits) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, ResampledSourceTest,
-                         ::testing::Values(ResampleCase{"Down16Stereo", {768000, 2, 2}, 96000},
-                                           ResampleCase{"Up16Mono", {4000, 1, 2}, 8000},
-                                           ResampleCase{"Up8Mono", {6000, 1, 1}, 8000}),
+                         ::testing::Values(RateCase{"Down16Stereo", {768000, 2, 2}, 96000},
+                                           RateCase{"Up16Mono", {4000, 1, 2}, 8000},
+                                           RateCase{"Up8Mono", {6000, 1, 1}, 8000}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

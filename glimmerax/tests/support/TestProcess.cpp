@@ -16,16 +16,12 @@ extern char** environ;
 
 namespace glimmerax::testing {
 
-namespace {
-
 std::string readWhole(const std::filesystem::path& path) {
     std::ifstream file(path, std::ios::binary);
     std::ostringstream text;
     text << file.rdbuf();
     return text.str();
 }
-
-}  // namespace
 
 ProcessResult runProcess(const std::filesystem::path& program,
                          const std::vector<std::string>& arguments,

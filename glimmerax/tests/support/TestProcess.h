@@ -28,6 +28,9 @@ ProcessResult runProcess(const std::filesystem::path& program,
                          const std::vector<std::pair<std::string, std::string>>& environment = {},
                          std::optional<DelayedSignal> signal = std::nullopt);
 
+// A file's whole content as bytes; empty when it cannot be read.
+std::string readWhole(const std::filesystem::path& path);
+
 // A folder of its own for one test, removed with everything in it.
 class TempFolder {
   public:

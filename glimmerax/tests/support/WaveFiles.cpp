@@ -15,8 +15,6 @@ struct SndfileCloser {
 };
 using SndfileHandle = std::unique_ptr<SNDFILE, SndfileCloser>;
 
-constexpr float kShortFullScale = 32768.0f;
-
 int subtypeOf(WaveEncoding encoding) {
     switch (encoding) {
         case WaveEncoding::kUnsigned8:
@@ -65,17 +63,9 @@ void writeWave(const std::filesystem::path& path, const WaveSamples& sound, Wave
         throw std::runtime_error("cannot write " + path.string() + ": " + sf_strerror(nullptr));
     }
     const auto frames = static_cast<sf_count_t>(sound.frameCount());
-    // libsndfile writes 16-bit samples into a float file unscaled: scale them here.
-    std::vector<float> scaled(sound.samples.begin(), sound.samples.end());
-    for (float& sample : scaled) {
-        sample /= kShortFullScale;
-    }
-    const bool floatingPoint =
-        encoding == WaveEncoding::kFloat32 || encoding == WaveEncoding::kFloat64;
-    const sf_count_t written = floatingPoint
-                                   ? sf_writef_float(file.get(), scaled.data(), frames)
-                                   : sf_writef_short(file.get(), sound.samples.data(), frames);
-    if (written != frames) {
+    // Into a float file, 16-bit samples go scaled so that 32768 is 1.0.
+    sf_command(file.get(), SFC_SET_SCALE_INT_FLOAT_WRITE, nullptr, SF_TRUE);
+    if (sf_writef_short(file.get(), sound.samples.data(), frames) != frames) {
         throw std::runtime_error("short write to " + path.string());
     }
 }
