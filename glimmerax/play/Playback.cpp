@@ -1,6 +1,7 @@
 #include "Playback.h"
 
 #include "DecoderThread.h"
+#include "ResampledSource.h"
 
 #include <belvane/OgreAudioClip.h>
 #include <belvane/OgreOpenALSoundManager.h>
@@ -25,7 +26,6 @@ constexpr long kSoundSystemQueueBytes =
 // How many video frames the plug-in's queue must outlast at the rate played: the host may be
 // late by a frame, and the mixer takes a period at a time.
 constexpr double kQueuedFramesPlayed = 2.5;
-constexpr unsigned int kResampledBytesPerSample = 2;
 // After the last sample has left the ring buffer: time for the mixer to play it out.
 constexpr auto kMixerLatency = std::chrono::milliseconds(250);
 // How far the audio clock may run past the end of the stream before the host gives up on a
@@ -96,7 +96,7 @@ unsigned int playedRate(const PcmFormat& source) {
     if (source.sampleRate <= highestPlayedRate(source.frameBytes())) {
         return source.sampleRate;
     }
-    return highestPlayedRate(source.channels * kResampledBytesPerSample);
+    return highestPlayedRate(source.channels * ResampledSource::kBytesPerSample);
 }
 
 PlaybackSummary playThroughPlugin(const SoundSystemPlugin& plugin, PcmSource& source,

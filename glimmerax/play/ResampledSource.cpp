@@ -18,7 +18,7 @@ ResampledSource::ResampledSource(PcmSource& source, unsigned int rate) : source_
     const PcmFormat& from = source.format();
     format_.sampleRate = rate;
     format_.channels = from.channels;
-    format_.bytesPerSample = 2;
+    format_.bytesPerSample = kBytesPerSample;
     frameCount_ = (source.frameCount() * rate + from.sampleRate / 2) / from.sampleRate;
 
     // Without dither the same input always gives the same output.

@@ -13,6 +13,8 @@ namespace glimmerax {
 // Another source's sound at a new rate, resampled by libsoxr; always signed 16-bit.
 class ResampledSource final : public PcmSource {
   public:
+    static constexpr unsigned int kBytesPerSample = 2;
+
     // Throws std::runtime_error when libsoxr cannot make the resampler.
     ResampledSource(PcmSource& source, unsigned int rate);
 
