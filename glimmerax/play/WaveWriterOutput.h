@@ -32,8 +32,6 @@ class WaveWriterOutput {
     // written, naming the destination and the system's reason.
     void deliver();
 
-    const std::filesystem::path& configFile() const { return configFile_; }
-
   private:
     // Opens the file the WAV is copied into: the device itself, or a new file beside the
     // destination.
