@@ -66,7 +66,7 @@ struct ParallelBatch::State {
         std::ostream err;
         Extractor extractor;
         std::unique_ptr<FileProcessor> processor;
-        FileSlot* slot = nullptr;  // the file being processed; guarded by the batch's mutex
+        FileSlot* slot = nullptr;  // the file being processed; only its worker sets and reads it
         std::thread thread;
     };
 
@@ -102,9 +102,8 @@ struct ParallelBatch::State {
     std::mutex mutex;
     std::condition_variable fileAvailable;  // for workers: a file may be taken, or the batch stops
     std::condition_variable news;           // for the batch: the earliest file has news, or stop
-    std::deque<FileSlot> slots;             // the files from `written` up to `next`
+    std::deque<FileSlot> slots;             // files taken by workers and not yet written
     std::size_t written = 0;                // files shown and written, in input order
-    std::size_t next = 0;                   // the next file a worker takes
     std::size_t filesDone = 0;              // files finished by workers, in any order
     double audioSecondsDone = 0;
     std::optional<BatchEnd> stopped;
@@ -137,21 +136,24 @@ void ParallelBatch::State::addLine(Worker& worker, ConsoleText text) {
 
 void ParallelBatch::State::deferResults(Worker& worker, std::string_view baseName,
                                         const PhoneTimeline& timeline) {
-    std::lock_guard lock(mutex);
-    if (worker.slot != nullptr) {
-        worker.slot->results.emplace(FileResults{std::string(baseName), timeline});
+    // Only this worker sets its slot; the copy is made before the batch is held up for it.
+    if (worker.slot == nullptr) {
+        return;
     }
+    FileResults results{std::string(baseName), timeline};
+    std::lock_guard lock(mutex);
+    worker.slot->results.emplace(std::move(results));
 }
 
 FileSlot* ParallelBatch::State::takeFile(Worker& worker, std::size_t& index) {
     std::unique_lock lock(mutex);
     fileAvailable.wait(lock, [this] {
-        return stopped || next == files.size() || next < written + filesAhead;
+        return stopped || written + slots.size() == files.size() || slots.size() < filesAhead;
     });
-    if (stopped || next == files.size()) {
+    if (stopped || written + slots.size() == files.size()) {
         return nullptr;
     }
-    index = next++;
+    index = written + slots.size();
     worker.slot = &slots.emplace_back();
     return worker.slot;
 }
