@@ -62,7 +62,6 @@ int runExtractor(const std::vector<std::string>& arguments, std::ostream& out, s
         }
     }
 
-    extractor.inventory.buildWeightLookup();
     extractor.hints.loadHints(options.hintsFile, extractor.console);
 
     if (!options.textGridFolder.empty() && !ensureFolder(options.textGridFolder)) {

@@ -24,13 +24,13 @@ std::string badValue(std::string_view option, std::string_view expected, const s
     return std::string(option) + " takes " + std::string(expected) + ", not \"" + got + "\".";
 }
 
-// A whole number from 1 to max, in decimal digits alone: no sign, space or anything after.
+// A whole number from 1 to max, in decimal digits alone (from_chars takes no sign or space into
+// an unsigned number) with nothing after them.
 std::optional<unsigned> parseCount(std::string_view text, unsigned max) {
     unsigned value = 0;
     const char* end = text.data() + text.size();
     const auto [stop, error] = std::from_chars(text.data(), end, value);
-    if (text.empty() || !std::isdigit(static_cast<unsigned char>(text.front())) ||
-        error != std::errc() || stop != end || value < 1 || value > max) {
+    if (error != std::errc() || stop != end || value < 1 || value > max) {
         return std::nullopt;
     }
     return value;
