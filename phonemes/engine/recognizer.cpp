@@ -454,13 +454,14 @@ class TranscriptGrammar {
                 phones += word->dictionaryWord.size() / kMaxBytesPerPhone + 1;
                 continue;
             }
-            std::vector<std::string> variants = pronunciationVariants(model, word->dictionaryWord);
+            std::vector<std::string> variants;
             WordPronunciations pronunciations;
             std::size_t shortest = std::numeric_limits<std::size_t>::max();
-            for (const std::string& variant : variants) {
-                std::string pronunciation = model.pronunciationOf(variant).value_or("");
-                shortest = std::min(shortest, pronunciationSymbols(pronunciation).size());
-                pronunciations.push_back(std::move(pronunciation));
+            for (PronunciationVariant& variant :
+                 pronunciationVariants(model, word->dictionaryWord)) {
+                shortest = std::min(shortest, pronunciationSymbols(variant.phones).size());
+                variants.push_back(std::move(variant.name));
+                pronunciations.push_back(std::move(variant.phones));
             }
             if (shortest > room) {
                 cut_ = true;
