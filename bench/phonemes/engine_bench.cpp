@@ -342,12 +342,6 @@ std::vector<TimedPhone> spreadPhones(const RecognizedWord& word) {
     return phones;
 }
 
-std::string lowerCase(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
 // Unvoiced stops and "ch": their closure is silence in espeak-ng's output.
 bool isUnvoicedStop(std::string_view phone) {
     return phone == "p" || phone == "t" || phone == "k" || phone == "ch";
@@ -395,16 +389,19 @@ Reference espeakReference(const testing::SynthesizedSpeech& speech) {
     }
     int previousStartMs = 0;
     for (const testing::SpokenPhone& phone : speech.phones) {
+        // Every symbol the IPA mapping gives is one of our phones.
+        const std::vector<PhoneId> ids = phoneIdsOfPronunciation(dictionaryPhonesOfIpa(phone.ipa))
+                                             .value_or(std::vector<PhoneId>{});
         bool first = true;
-        for (const std::string& symbol : pronunciationSymbols(dictionaryPhonesOfIpa(phone.ipa))) {
-            const std::string name = lowerCase(symbol);
+        for (PhoneId id : ids) {
+            const std::string name(phoneNameOf(id));
             int startMs = -1;
             if (first) {
                 startMs = isUnvoicedStop(name) && !reference.phones.empty()
                               ? closureStartMs(speech, phone.startMs, previousStartMs)
                               : phone.startMs;
             }
-            reference.phones.push_back({name == "hh" ? "h" : name, startMs});
+            reference.phones.push_back({name, startMs});
             first = false;
         }
         previousStartMs = phone.startMs;

@@ -41,9 +41,8 @@ std::vector<PathWord> wordsOfPhonePath(const std::vector<DecodedSegment>& path,
     // Pronunciations may share a beginning ("AH N" and "AH N D"), so every way through is
     // followed, word by word; a layer holds each position at most once.
     std::vector<std::vector<ParseNode>> layers{{ParseNode{}}};
-    std::vector<std::vector<std::vector<std::string>>> symbols;
     for (std::size_t i = 0; i < words.size() && !layers.back().empty(); ++i) {
-        auto& alternatives = symbols.emplace_back();
+        std::vector<std::vector<std::string>> alternatives;
         for (const std::string& pronunciation : words[i]) {
             alternatives.push_back(pronunciationSymbols(pronunciation));
         }
@@ -77,8 +76,9 @@ std::vector<PathWord> wordsOfPhonePath(const std::vector<DecodedSegment>& path,
         const ParseNode& at = layers[layer][node];
         PathWord& word = result[layer - 1];
         word.pronunciation = at.pronunciation;
-        const std::size_t length = symbols[layer - 1][at.pronunciation].size();
-        for (std::size_t k = at.pos - length; k < at.pos; ++k) {
+        // The word begins where the parse stood before it.
+        const std::size_t start = layers[layer - 1][at.previous].pos;
+        for (std::size_t k = start; k < at.pos; ++k) {
             word.phones.push_back({phones[k]->firstFrame, phones[k]->lastFrame});
         }
         node = at.previous;

@@ -169,12 +169,12 @@ bool ensurePronunciation(SpeechModel& model, const std::string& dictionaryWord) 
     return !phones.empty() && model.addWord(dictionaryWord, phones);
 }
 
-std::vector<std::string> pronunciationVariants(const SpeechModel& model,
-                                               const std::string& dictionaryWord) {
-    std::vector<std::string> variants;
+std::vector<PronunciationVariant> pronunciationVariants(const SpeechModel& model,
+                                                        const std::string& dictionaryWord) {
+    std::vector<PronunciationVariant> variants;
     std::string name = dictionaryWord;
-    while (model.pronunciationOf(name)) {
-        variants.push_back(name);
+    while (std::optional<std::string> phones = model.pronunciationOf(name)) {
+        variants.push_back({name, std::move(*phones)});
         name = dictionaryWord + "(" + std::to_string(variants.size() + 1) + ")";
     }
     return variants;

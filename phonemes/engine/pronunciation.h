@@ -36,9 +36,15 @@ std::string dictionaryPhonesOfIpa(std::string_view ipa);
 // model's lock.
 bool ensurePronunciation(SpeechModel& model, const std::string& dictionaryWord);
 
-// The dictionary's names of every pronunciation of a word: "read", "read(2)", ... Empty when
-// the dictionary lacks the word. Needs the model's lock.
-std::vector<std::string> pronunciationVariants(const SpeechModel& model,
-                                               const std::string& dictionaryWord);
+// One of a word's pronunciations in the dictionary.
+struct PronunciationVariant {
+    std::string name;    // the dictionary's name for it: "read", "read(2)", ...
+    std::string phones;  // its phone symbols: "R EH D"
+};
+
+// Every pronunciation of a word, in the dictionary's order. Empty when the dictionary lacks
+// the word. Needs the model's lock.
+std::vector<PronunciationVariant> pronunciationVariants(const SpeechModel& model,
+                                                        const std::string& dictionaryWord);
 
 }  // namespace phonemes::engine

@@ -454,20 +454,22 @@ class TranscriptGrammar {
                 phones += word->dictionaryWord.size() / kMaxBytesPerPhone + 1;
                 continue;
             }
-            std::vector<std::string> variants = pronunciationVariants(model, word->dictionaryWord);
-            Entry entry{std::move(*word), std::move(variants), {}};
+            std::vector<std::string> variants;
+            WordPronunciations pronunciations;
             std::size_t shortest = std::numeric_limits<std::size_t>::max();
-            for (const std::string& variant : entry.variants) {
-                std::string pronunciation = model.pronunciationOf(variant).value_or("");
-                shortest = std::min(shortest, pronunciationSymbols(pronunciation).size());
-                entry.pronunciations.push_back(std::move(pronunciation));
+            for (PronunciationVariant& variant :
+                 pronunciationVariants(model, word->dictionaryWord)) {
+                shortest = std::min(shortest, pronunciationSymbols(variant.phones).size());
+                variants.push_back(std::move(variant.name));
+                pronunciations.push_back(std::move(variant.phones));
             }
             if (shortest > room) {
                 cut_ = true;
                 break;
             }
             phones += shortest;
-            entries_.push_back(std::move(entry));
+            entries_.push_back({std::move(*word), std::move(variants)});
+            pronunciations_.push_back(std::move(pronunciations));
         }
     }
 
@@ -482,7 +484,7 @@ class TranscriptGrammar {
             return false;
         }
         if (phonesAsWords) {
-            return model.usePhoneSequence(pronunciations());
+            return model.usePhoneSequence(pronunciations_);
         }
         std::vector<std::string> words;
         for (const Entry& entry : entries_) {
@@ -505,7 +507,7 @@ class TranscriptGrammar {
             for (std::string& symbol : pronunciationSymbols(decoded)) {
                 path.push_back({std::move(symbol), 0, 0, false});
             }
-            count = wordsOfPhonePath(path, pronunciations()).size();
+            count = wordsOfPhonePath(path, pronunciations_).size();
         } else {
             count = countWords(decoded);
         }
@@ -522,17 +524,8 @@ class TranscriptGrammar {
   private:
     struct Entry {
         TranscriptWord word;
-        std::vector<std::string> variants;        // dictionary names: "read", "read(2)"
-        WordPronunciations pronunciations;  // of each variant, in the same order
+        std::vector<std::string> variants;  // dictionary names: "read", "read(2)"
     };
-
-    std::vector<WordPronunciations> pronunciations() const {
-        std::vector<WordPronunciations> all;
-        for (const Entry& entry : entries_) {
-            all.push_back(entry.pronunciations);
-        }
-        return all;
-    }
 
     std::vector<PlacedWord> placeWords(const std::vector<DecodedSegment>& segments) const {
         std::vector<PlacedWord> placed;
@@ -551,7 +544,7 @@ class TranscriptGrammar {
 
     std::vector<PlacedWord> placePhones(const std::vector<DecodedSegment>& segments) const {
         std::vector<PlacedWord> placed;
-        for (PathWord& word : wordsOfPhonePath(segments, pronunciations())) {
+        for (PathWord& word : wordsOfPhonePath(segments, pronunciations_)) {
             const Entry& entry = entries_[placed.size()];
             DecodedSegment segment{entry.variants[word.pronunciation],
                                    word.phones.front().firstFrame, word.phones.back().lastFrame,
@@ -563,6 +556,9 @@ class TranscriptGrammar {
 
     bool cut_ = false;
     std::vector<Entry> entries_;
+    // The phones of each entry's variants, in the same order: the phone grammar's words, kept
+    // whole so that reading a path back needs no copy.
+    std::vector<WordPronunciations> pronunciations_;
 };
 
 // Hears nothing: for a second pass over audio whose hypotheses were passed on already.

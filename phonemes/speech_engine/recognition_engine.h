@@ -34,7 +34,7 @@ struct GrammarActivation {
 
 class RecognitionEngine {
   public:
-    explicit RecognitionEngine(engine::SpeechModel& model, std::stop_token cancellation = {})
+    explicit RecognitionEngine(engine::SpeechModel& model, std::stop_token cancellation)
         : model_(model), cancellation_(std::move(cancellation)) {}
     ~RecognitionEngine();
     RecognitionEngine(const RecognitionEngine&) = delete;
