@@ -32,9 +32,11 @@
 #include "engine/speech_model.h"
 #include "flite_voice.h"
 #include "speech_synth.h"
+#include "timing_scores.h"
 
 namespace fs = std::filesystem;
 using namespace phonemes::engine;
+using namespace phonemes::bench;
 using Clock = std::chrono::steady_clock;
 
 namespace {
@@ -130,11 +132,6 @@ long peakMemoryKiB() {
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
 }
-
-struct TimedPhone {
-    std::string name;  // our phone name, or a word's dictionary form
-    int startMs = 0;   // -1: the synthesiser gave this one no time of its own
-};
 
 // What a synthesiser says it spoke, in our names.
 struct Reference {
@@ -308,40 +305,6 @@ std::vector<std::int16_t> modelSamples(const fs::path& file) {
     return samples;
 }
 
-int weightOf(std::string_view phone) {
-    static const std::vector<std::pair<std::string_view, int>> kWeights = {
-        {"aa", 3}, {"ae", 2}, {"ah", 2}, {"ao", 2}, {"aw", 3}, {"ax", 2}, {"ay", 3}, {"b", 1},
-        {"ch", 1}, {"d", 1},  {"dh", 1}, {"eh", 2}, {"er", 3}, {"ey", 3}, {"f", 1},  {"g", 1},
-        {"h", 1},  {"ih", 2}, {"iy", 3}, {"jh", 1}, {"k", 1},  {"l", 1},  {"m", 1},  {"n", 1},
-        {"ng", 2}, {"ow", 3}, {"oy", 3}, {"p", 1},  {"r", 1},  {"s", 1},  {"sh", 2}, {"t", 1},
-        {"th", 2}, {"uh", 3}, {"uw", 3}, {"v", 1},  {"w", 1},  {"y", 1},  {"z", 1},  {"zh", 1}};
-    for (const auto& [name, weight] : kWeights) {
-        if (name == phone) {
-            return weight;
-        }
-    }
-    return 0;
-}
-
-// The phones of a recognised word with starts spread over its duration by weight, in whole
-// milliseconds as the extractor computes them.
-std::vector<TimedPhone> spreadPhones(const RecognizedWord& word) {
-    const auto start = static_cast<std::uint32_t>(word.startSample * 1000 / kModelSampleRate);
-    const auto duration = static_cast<std::uint32_t>(word.sampleCount * 1000 / kModelSampleRate);
-    std::uint32_t total = 0;
-    for (PhoneId id : word.phones) {
-        total += static_cast<std::uint32_t>(weightOf(phoneNameOf(id)));
-    }
-    std::vector<TimedPhone> phones;
-    std::uint32_t before = 0;
-    for (PhoneId id : word.phones) {
-        const std::string name(phoneNameOf(id));
-        phones.push_back({name, static_cast<int>(start + (total ? before * duration / total : 0))});
-        before += static_cast<std::uint32_t>(weightOf(name));
-    }
-    return phones;
-}
-
 // Unvoiced stops and "ch": their closure is silence in espeak-ng's output.
 bool isUnvoicedStop(std::string_view phone) {
     return phone == "p" || phone == "t" || phone == "k" || phone == "ch";
@@ -353,12 +316,12 @@ bool isUnvoicedStop(std::string_view phone) {
 // begins (no further than `earliestMs`, the start of the phone before). A release without such
 // a silence just before it keeps its time.
 int closureStartMs(const testing::SynthesizedSpeech& speech, int releaseMs, int earliestMs) {
-    constexpr int kBurstLeadMs = 5;       // the release may start a little before its event
+    constexpr int kBurstLeadMs = 5;  // the release may start a little before its event
     constexpr int kMinClosureMs = 10;
     const auto sampleAt = [&](int ms) {
-        return static_cast<std::size_t>(std::clamp<long long>(
-            static_cast<long long>(ms) * speech.sampleRate / 1000, 0,
-            static_cast<long long>(speech.samples.size())));
+        return static_cast<std::size_t>(
+            std::clamp<long long>(static_cast<long long>(ms) * speech.sampleRate / 1000, 0,
+                                  static_cast<long long>(speech.samples.size())));
     };
     const std::size_t earliest = sampleAt(earliestMs);
     std::size_t end = sampleAt(releaseMs);
@@ -423,144 +386,6 @@ Reference fliteReference(const phonemes::bench::FliteSpeech& speech) {
     return reference;
 }
 
-// How recognised times compare with the reference's.
-struct Pairing {
-    std::vector<int> errors;      // recognised minus reference start, ms
-    std::vector<int> stopErrors;  // the same for reference phones that are stops
-    std::size_t sameName = 0;     // pairs whose names agree
-};
-
-// Stops begin with a closure; where a synthesiser puts its start (closure or release) differs.
-bool isStop(std::string_view phone) {
-    for (std::string_view stop : {"p", "t", "k", "b", "d", "g", "ch", "jh"}) {
-        if (phone == stop) {
-            return true;
-        }
-    }
-    return false;
-}
-
-// Pairs two sequences by an edit-distance alignment of their names and compares the starts of
-// the pairs whose reference has a time: with substitutions, every aligned pair (a phone heard
-// as a neighbour still marks the same stretch of sound); without, equal names only.
-Pairing pairByAlignment(const std::vector<TimedPhone>& recognised,
-                        const std::vector<TimedPhone>& reference, bool substitutions) {
-    const std::size_t n = recognised.size();
-    const std::size_t m = reference.size();
-    std::vector<std::vector<int>> cost(n + 1, std::vector<int>(m + 1, 0));
-    for (std::size_t i = 0; i <= n; ++i)
-        cost[i][0] = static_cast<int>(i);
-    for (std::size_t j = 0; j <= m; ++j)
-        cost[0][j] = static_cast<int>(j);
-    for (std::size_t i = 1; i <= n; ++i) {
-        for (std::size_t j = 1; j <= m; ++j) {
-            const int substitute = recognised[i - 1].name == reference[j - 1].name ? 0 : 1;
-            cost[i][j] =
-                std::min({cost[i - 1][j] + 1, cost[i][j - 1] + 1, cost[i - 1][j - 1] + substitute});
-        }
-    }
-    Pairing pairing;
-    std::size_t i = n;
-    std::size_t j = m;
-    while (i > 0 && j > 0) {
-        const int substitute = recognised[i - 1].name == reference[j - 1].name ? 0 : 1;
-        if (cost[i][j] == cost[i - 1][j - 1] + substitute) {
-            if (reference[j - 1].startMs >= 0 && (substitutions || substitute == 0)) {
-                const int error = recognised[i - 1].startMs - reference[j - 1].startMs;
-                pairing.errors.push_back(error);
-                if (isStop(reference[j - 1].name)) {
-                    pairing.stopErrors.push_back(error);
-                }
-                pairing.sameName += substitute == 0 ? 1 : 0;
-            }
-            --i;
-            --j;
-        } else if (cost[i][j] == cost[i - 1][j] + 1) {
-            --i;
-        } else {
-            --j;
-        }
-    }
-    return pairing;
-}
-
-std::vector<std::string> wordsOf(const std::string& text) {
-    std::vector<std::string> words;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        const std::size_t end = std::min(text.find(' ', pos), text.size());
-        if (end > pos) {
-            words.push_back(text.substr(pos, end - pos));
-        }
-        pos = end + 1;
-    }
-    return words;
-}
-
-// Substitutions, insertions and deletions that turn the reference into the hypothesis.
-int wordErrors(const std::string& reference, const std::string& hypothesis) {
-    const std::vector<std::string> r = wordsOf(reference);
-    const std::vector<std::string> h = wordsOf(hypothesis);
-    std::vector<int> row(h.size() + 1);
-    std::iota(row.begin(), row.end(), 0);
-    for (std::size_t i = 1; i <= r.size(); ++i) {
-        int diagonal = row[0];
-        row[0] = static_cast<int>(i);
-        for (std::size_t j = 1; j <= h.size(); ++j) {
-            const int above = row[j];
-            row[j] =
-                std::min({row[j] + 1, row[j - 1] + 1, diagonal + (r[i - 1] == h[j - 1] ? 0 : 1)});
-            diagonal = above;
-        }
-    }
-    return row[h.size()];
-}
-
-double shareWithin(const std::vector<int>& errors, int tolerance) {
-    if (errors.empty()) {
-        return 0.0;
-    }
-    const auto within = std::count_if(errors.begin(), errors.end(),
-                                      [&](int e) { return std::abs(e) <= tolerance; });
-    return static_cast<double>(within) / static_cast<double>(errors.size());
-}
-
-double mean(const std::vector<int>& values) {
-    if (values.empty()) {
-        return 0.0;
-    }
-    return std::accumulate(values.begin(), values.end(), 0.0) / static_cast<double>(values.size());
-}
-
-double meanAbsolute(const std::vector<int>& values) {
-    if (values.empty()) {
-        return 0.0;
-    }
-    double sum = 0.0;
-    for (int v : values) {
-        sum += std::abs(v);
-    }
-    return sum / static_cast<double>(values.size());
-}
-
-int msOf(std::uint64_t sample) {
-    return static_cast<int>(sample * 1000 / kModelSampleRate);
-}
-
-// A word's phones as the extractor times them: from the phone pass when it placed them,
-// otherwise spread over the word by weight.
-std::vector<TimedPhone> timedPhones(const RecognizedWord& word) {
-    if (word.phoneSpans.empty() || word.phoneSpans.size() != word.phones.size()) {
-        return spreadPhones(word);
-    }
-    std::vector<TimedPhone> phones;
-    for (std::size_t k = 0; k < word.phones.size(); ++k) {
-        phones.push_back(
-            {std::string(phoneNameOf(word.phones[k])), msOf(word.phoneSpans[k].startSample)});
-    }
-    return phones;
-}
-
 // Timing of hint-mode results against the synthesiser's, over the files whose whole transcript
 // was placed.
 struct Accuracy {
@@ -594,13 +419,8 @@ Accuracy accuracyOf(const std::vector<Utterance>& batch, const std::vector<Colle
         // Words are paired by text, phones by an alignment that allows substitutions.
         const Pairing wordPairs = pairByAlignment(words, reference.words, false);
         const Pairing phonePairs = pairByAlignment(phones, reference.phones, true);
-        for (const auto& [into, from] : {std::pair{&accuracy.words, &wordPairs},
-                                         std::pair{&accuracy.phones, &phonePairs}}) {
-            into->errors.insert(into->errors.end(), from->errors.begin(), from->errors.end());
-            into->stopErrors.insert(into->stopErrors.end(), from->stopErrors.begin(),
-                                    from->stopErrors.end());
-            into->sameName += from->sameName;
-        }
+        addPairs(accuracy.words, wordPairs);
+        addPairs(accuracy.phones, phonePairs);
         accuracy.referencePhones += static_cast<std::size_t>(
             std::count_if(reference.phones.begin(), reference.phones.end(),
                           [](const TimedPhone& p) { return p.startMs >= 0; }));
@@ -666,9 +486,8 @@ VoiceResult measureVoice(const std::string& voice, const std::vector<Utterance>&
     result.hintAcoustic = hintAcoustic.timing;
     // File by file in turn, so that a change in the machine's load falls on both alike.
     for (const Utterance& u : batch) {
-        for (const auto& [recognizer, timing] :
-             {std::pair{&weights, &result.dictationWeights},
-              std::pair{&acoustic, &result.dictationAcoustic}}) {
+        for (const auto& [recognizer, timing] : {std::pair{&weights, &result.dictationWeights},
+                                                 std::pair{&acoustic, &result.dictationAcoustic}}) {
             const auto start = Clock::now();
             const double cpuStart = threadCpuSeconds();
             recognizeFile(*recognizer, u.file, nullptr);
@@ -707,68 +526,88 @@ void printPhoneTimes(const std::vector<VoiceResult>& voices) {
         table.row(cells);
     };
     const auto always = [](const VoiceResult&) { return true; };
-    row("files whose whole transcript was placed",
+    row(
+        "files whose whole transcript was placed",
         [](const Accuracy& a, const Timing&, const Timing&, const VoiceResult&) {
             return format("%d of %d", a.recognised, kUtteranceCount);
         },
         "-", always);
-    row("words whose phones the phone pass placed",
+    row(
+        "words whose phones the phone pass placed",
         [](const Accuracy& a, const Timing&, const Timing&, const VoiceResult&) {
             return format("%zu of %zu", a.wordsWithSpans, a.wordCount);
         },
         "-", always);
-    row("reference phones paired (same name)",
+    row(
+        "reference phones paired (same name)",
         [](const Accuracy& a, const Timing&, const Timing&, const VoiceResult&) {
-            return format("%zu of %zu (%.0f %%)", a.phones.errors.size(), a.referencePhones,
-                          100.0 * static_cast<double>(a.phones.sameName) /
-                              static_cast<double>(std::max<std::size_t>(a.phones.errors.size(), 1)));
+            return format(
+                "%zu of %zu (%.0f %%)", a.phones.errors.size(), a.referencePhones,
+                100.0 * static_cast<double>(a.phones.sameName) /
+                    static_cast<double>(std::max<std::size_t>(a.phones.errors.size(), 1)));
         },
         "-", always);
-    row(format("phone starts within %d ms", kPhoneCloseMs),
+    row(
+        format("phone starts within %d ms", kPhoneCloseMs),
         [](const Accuracy& a, const Timing&, const Timing&, const VoiceResult&) {
             return percent(shareWithin(a.phones.errors, kPhoneCloseMs));
         },
-        format(">= %.0f %%", kMinPhoneCloseShare * 100.0), [](const VoiceResult& v) {
+        format(">= %.0f %%", kMinPhoneCloseShare * 100.0),
+        [](const VoiceResult& v) {
             return shareWithin(v.acoustic.phones.errors, kPhoneCloseMs) >= kMinPhoneCloseShare;
         });
-    row(format("phone starts within %d ms", kPhoneNearMs),
+    row(
+        format("phone starts within %d ms", kPhoneNearMs),
         [](const Accuracy& a, const Timing&, const Timing&, const VoiceResult&) {
             return percent(shareWithin(a.phones.errors, kPhoneNearMs));
         },
-        format(">= %.0f %%", kMinPhoneNearShare * 100.0), [](const VoiceResult& v) {
+        format(">= %.0f %%", kMinPhoneNearShare * 100.0),
+        [](const VoiceResult& v) {
             return shareWithin(v.acoustic.phones.errors, kPhoneNearMs) >= kMinPhoneNearShare;
         });
-    row(format("of which stops within %d ms (mean signed error)", kPhoneCloseMs),
+    row(
+        format("of which stops within %d ms (mean signed error)", kPhoneCloseMs),
         [](const Accuracy& a, const Timing&, const Timing&, const VoiceResult&) {
-            return format("%s of %zu (%+.1f ms)", percent(shareWithin(a.phones.stopErrors, kPhoneCloseMs)).c_str(),
-                          a.phones.stopErrors.size(), mean(a.phones.stopErrors));
+            const std::vector<int> stops = errorsWhere(a.phones, isStop);
+            return format("%s of %zu (%+.1f ms)",
+                          percent(shareWithin(stops, kPhoneCloseMs)).c_str(), stops.size(),
+                          mean(stops));
         },
         "-", always);
-    row("mean absolute phone-start error (mean signed)",
+    row(
+        "mean absolute phone-start error (mean signed)",
         [](const Accuracy& a, const Timing&, const Timing&, const VoiceResult&) {
             return format("%.1f ms (%+.1f)", meanAbsolute(a.phones.errors), mean(a.phones.errors));
         },
         "-", always);
-    row(format("word starts within %d ms (words paired)", kWordToleranceMs),
+    row(
+        format("word starts within %d ms (words paired)", kWordToleranceMs),
         [](const Accuracy& a, const Timing&, const Timing&, const VoiceResult&) {
-            return format("%s of %zu/%zu", percent(shareWithin(a.words.errors, kWordToleranceMs)).c_str(),
+            return format("%s of %zu/%zu",
+                          percent(shareWithin(a.words.errors, kWordToleranceMs)).c_str(),
                           a.words.errors.size(), a.referenceWords);
         },
-        format(">= %.0f %%", kMinAcousticWordShare * 100.0), [](const VoiceResult& v) {
+        format(">= %.0f %%", kMinAcousticWordShare * 100.0),
+        [](const VoiceResult& v) {
             return shareWithin(v.acoustic.words.errors, kWordToleranceMs) >= kMinAcousticWordShare;
         });
-    row("hint mode: times faster than real time, CPU (wall)",
+    row(
+        "hint mode: times faster than real time, CPU (wall)",
         [](const Accuracy&, const Timing& hint, const Timing&, const VoiceResult& v) {
             return format("%.1fx (%.1fx)", v.audioSeconds / hint.cpu, v.audioSeconds / hint.wall);
         },
         format(">= %.0fx", kMinHintSpeedup),
-        [](const VoiceResult& v) { return v.audioSeconds / v.hintAcoustic.cpu >= kMinHintSpeedup; });
-    row("dictation: times faster than real time, CPU (wall); CPU against weights",
+        [](const VoiceResult& v) {
+            return v.audioSeconds / v.hintAcoustic.cpu >= kMinHintSpeedup;
+        });
+    row(
+        "dictation: times faster than real time, CPU (wall); CPU against weights",
         [](const Accuracy&, const Timing&, const Timing& dictation, const VoiceResult& v) {
             return format("%.1fx (%.1fx); %.3f", v.audioSeconds / dictation.cpu,
                           v.audioSeconds / dictation.wall, dictation.cpu / v.dictationWeights.cpu);
         },
-        format("<= %.2f", kMaxAlignedDictationCost), [](const VoiceResult& v) {
+        format("<= %.2f", kMaxAlignedDictationCost),
+        [](const VoiceResult& v) {
             return v.dictationAcoustic.cpu / v.dictationWeights.cpu <= kMaxAlignedDictationCost;
         });
 }
@@ -870,11 +709,12 @@ int runBatch(const fs::path& dir, bool timingOnly) {
     if (!timingOnly) {
         printCosts(dir, espeak);
     }
-    std::printf("\nPhone and word starts in hint mode against each synthesiser's own times "
-                "(espeak-ng's p, t, k and ch from the start of their closure: its events mark "
-                "their release); speed of hint mode and dictation (espeak-ng: %.1f s of audio, "
-                "flite kal16: %.1f s)\n\n",
-                audioSecondsOf(espeak), audioSecondsOf(flite));
+    std::printf(
+        "\nPhone and word starts in hint mode against each synthesiser's own times "
+        "(espeak-ng's p, t, k and ch from the start of their closure: its events mark "
+        "their release); speed of hint mode and dictation (espeak-ng: %.1f s of audio, "
+        "flite kal16: %.1f s)\n\n",
+        audioSecondsOf(espeak), audioSecondsOf(flite));
     printPhoneTimes({measureVoice("espeak-ng", espeak), measureVoice("flite", flite)});
     return 0;
 }
@@ -919,9 +759,8 @@ int runMemory(const fs::path& file, bool alignPhones) {
         return static_cast<double>(n) / kModelSampleRate;
     }();
     Table table({"measure", "value"});
-    table.row({"dictation file, phone times",
-               format("%.1f min of audio, %s", audioSeconds / 60.0,
-                      alignPhones ? "acoustic" : "weights")});
+    table.row({"dictation file, phone times", format("%.1f min of audio, %s", audioSeconds / 60.0,
+                                                     alignPhones ? "acoustic" : "weights")});
     table.row({"phrases / words", format("%zu / %zu", result.phrases.size(), words)});
     table.row({"dictation time: CPU (wall clock)",
                format("%.1f s (%.1f s), %.2f of real time", cpuSeconds, seconds,

@@ -60,6 +60,17 @@ Pairing pairByAlignment(const std::vector<TimedPhone>& recognised,
     return pairing;
 }
 
+std::vector<int> errorsWhere(const Pairing& pairing,
+                             const std::function<bool(std::string_view)>& chosen) {
+    std::vector<int> errors;
+    for (std::size_t k = 0; k < pairing.errors.size(); ++k) {
+        if (chosen(pairing.referenceNames[k])) {
+            errors.push_back(pairing.errors[k]);
+        }
+    }
+    return errors;
+}
+
 void addPairs(Pairing& into, const Pairing& more) {
     into.errors.insert(into.errors.end(), more.errors.begin(), more.errors.end());
     into.referenceNames.insert(into.referenceNames.end(), more.referenceNames.begin(),

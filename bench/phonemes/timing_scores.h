@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,7 +18,7 @@ struct TimedPhone {
 
 // How recognised starts compare with the reference's.
 struct Pairing {
-    std::vector<int> errors;                 // recognised minus reference start, ms
+    std::vector<int> errors;                  // recognised minus reference start, ms
     std::vector<std::string> referenceNames;  // the reference's name for each error
     std::size_t sameName = 0;                 // pairs whose names agree
 };
@@ -30,6 +31,9 @@ bool isStop(std::string_view phone);
 // as a neighbour still marks the same stretch of sound); without, equal names only.
 Pairing pairByAlignment(const std::vector<TimedPhone>& recognised,
                         const std::vector<TimedPhone>& reference, bool substitutions);
+// The errors of the pairs whose reference phone is one that `chosen` picks.
+std::vector<int> errorsWhere(const Pairing& pairing,
+                             const std::function<bool(std::string_view)>& chosen);
 // Adds the pairs of `more` to `into`.
 void addPairs(Pairing& into, const Pairing& more);
 

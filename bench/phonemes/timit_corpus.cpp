@@ -56,8 +56,7 @@ std::optional<std::string> stopOfClosure(std::string_view label) {
 }
 
 // The word whose stretch holds a time: its index, or none in a pause.
-std::optional<std::size_t> wordAt(const std::vector<std::pair<int, std::string>>& words,
-                                  int ms) {
+std::optional<std::size_t> wordAt(const std::vector<std::pair<int, std::string>>& words, int ms) {
     std::optional<std::size_t> found;
     for (std::size_t i = 0; i < words.size() && words[i].first <= ms; ++i) {
         found = i;
@@ -156,8 +155,7 @@ std::vector<TimedPhone> ourPhonesOf(const std::vector<std::pair<int, std::string
     return phones;
 }
 
-std::vector<LabelledUtterance> readCorpus(const fs::path& root,
-                                          const PronunciationLookup& lookup) {
+std::vector<LabelledUtterance> readCorpus(const fs::path& root, const PronunciationLookup& lookup) {
     std::vector<fs::path> speakers;
     for (const fs::directory_entry& entry : fs::directory_iterator(root)) {
         if (entry.is_directory()) {
@@ -170,7 +168,8 @@ std::vector<LabelledUtterance> readCorpus(const fs::path& root,
         std::vector<fs::path> audio;
         for (const fs::directory_entry& entry : fs::directory_iterator(speaker)) {
             const fs::path& path = entry.path();
-            if (path.extension() == ".wav" && fs::exists(fs::path(path).replace_extension(".phn")) &&
+            if (path.extension() == ".wav" &&
+                fs::exists(fs::path(path).replace_extension(".phn")) &&
                 fs::exists(fs::path(path).replace_extension(".wrd"))) {
                 audio.push_back(path);
             }
