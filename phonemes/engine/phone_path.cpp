@@ -52,8 +52,9 @@ std::vector<PathWord> wordsOfPhonePath(const std::vector<DecodedSegment>& path,
             for (std::size_t p = 0; p < alternatives.size(); ++p) {
                 const std::vector<std::string>& phonesOfWord = alternatives[p];
                 const std::size_t end = current[n].pos + phonesOfWord.size();
-                const bool seen = std::any_of(next.begin(), next.end(),
-                                              [&](const ParseNode& node) { return node.pos == end; });
+                const bool seen = std::any_of(next.begin(), next.end(), [&](const ParseNode& node) {
+                    return node.pos == end;
+                });
                 if (!phonesOfWord.empty() && !seen && matches(current[n].pos, phonesOfWord)) {
                     next.push_back({end, n, p});
                 }

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <stop_token>
+#include <string_view>
+
+#include "audio_source.h"
+#include "recognizer.h"
+#include "speech_model.h"
+
+namespace phonemes::engine {
+
+// The transcript's words aligned to the whole source as one phrase
+// (Recognizer::recognizeTranscript). With alignPhones the grammar is made of the words' phones,
+// so that the pass that places the words places their phones too. Needs the model's lock.
+void alignTranscript(SpeechModel& model, bool alignPhones, AudioSource& source,
+                     std::string_view transcript, RecognitionListener& listener,
+                     std::stop_token stop);
+
+}  // namespace phonemes::engine
