@@ -34,7 +34,6 @@ class DictationSink : public PhraseSink {
         startSample_ = startSample;
         if (alignPhones_) {
             audio_.clear();
-            atPhraseStart_ = model_.normalisation();
         }
         phrase_.begin();
     }
@@ -72,15 +71,19 @@ class DictationSink : public PhraseSink {
     }
 
   private:
-    // The second pass: the pronunciations the words were found with, one after another, against
-    // the same audio from the same normalisation. The normalisation the first pass ended with
-    // is put back afterwards, so the next phrase is decoded as it would be without this pass.
+    // The second pass: the pronunciations the words were found with, one after another,
+    // against the phrase's audio on the aligner, normalised by the phrase's own average
+    // spectrum. The language model's decoder is left as it was, so the next phrase is decoded
+    // as it would be without this pass.
     void placePhones(std::vector<PlacedWord>& placed) {
-        const SpeechModel::Normalisation afterWords = model_.normalisation();
-        model_.restoreNormalisation(atPhraseStart_);
-        alignPhonesOf(model_, placed, audio_, stop_);
-        model_.restoreNormalisation(afterWords);
-        model_.useDictation();
+        SpeechModel* aligner = alignerOf(model_);
+        if (!aligner) {
+            return;
+        }
+        const auto lock = aligner->lock();
+        aligner->beginFile();
+        aligner->normaliseTo(audio_);
+        alignPhonesOf(*aligner, placed, audio_, stop_);
     }
 
     SpeechModel& model_;
@@ -91,7 +94,6 @@ class DictationSink : public PhraseSink {
     bool alignPhones_;
     std::uint64_t startSample_ = 0;
     std::vector<std::int16_t> audio_;
-    SpeechModel::Normalisation atPhraseStart_;
 };
 
 }  // namespace

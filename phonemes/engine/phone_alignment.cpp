@@ -7,6 +7,14 @@
 
 namespace phonemes::engine {
 
+SpeechModel* alignerOf(SpeechModel& model) {
+    try {
+        return &model.aligner();
+    } catch (const ModelLoadError&) {
+        return nullptr;
+    }
+}
+
 void alignPhonesOf(SpeechModel& model, std::vector<PlacedWord>& placed,
                    std::span<const std::int16_t> audio, const std::stop_token& stop) {
     std::vector<WordPronunciations> grammar;
@@ -25,6 +33,7 @@ void alignPhonesOf(SpeechModel& model, std::vector<PlacedWord>& placed,
     if (path.size() == placed.size()) {
         for (std::size_t i = 0; i < placed.size(); ++i) {
             placed[i].phones = path[i].phones;
+            placed[i].phoneFrameSamples = model.frameSamples();
         }
     }
 }

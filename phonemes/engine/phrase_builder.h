@@ -20,6 +20,9 @@ struct PlacedWord {
     DecodedSegment segment;
     std::string text;
     std::vector<PathPhone> phones;
+    // Samples per frame of the decoders that placed the word and its phones.
+    int segmentFrameSamples = SpeechModel::kFrameSamples;
+    int phoneFrameSamples = SpeechModel::kFrameSamples;
 };
 
 // Turns decoded words into a phrase with times in samples and in bytes of the source stream.

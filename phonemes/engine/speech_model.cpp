@@ -10,6 +10,7 @@
 #include "phone_set.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <mutex>
 #include <set>
@@ -24,7 +25,10 @@ constexpr const char* kDefaultModelDir = "/usr/share/pocketsphinx/model/en-us";
 constexpr const char* kAcousticModel = "en-us";
 constexpr const char* kLanguageModel = "en-us.lm.bin";
 constexpr const char* kDictionary = "cmudict-en-us.dict";
-constexpr const char* kTranscriptSearch = "phonemes_transcript";
+// A new transcript's search is made under the one of these names that the search before it does
+// not use, so that the one before can go once the new one is active.
+constexpr std::array<const char*, 2> kTranscriptSearches = {"phonemes_transcript",
+                                                            "phonemes_transcript_next"};
 // The name PocketSphinx gives the search it makes from the -lm language model. (Asking for the
 // current search's name instead, ps_get_search, leaks an iterator in this version.)
 constexpr const char* kDictationSearch = "_default";
@@ -88,6 +92,10 @@ constexpr const char* kSilenceWord = "<sil>";
 // fewer of espeak-ng's word starts near its own, less fewer of flite's. Both are best served
 // about here.
 constexpr float32 kPhoneGrammarSilenceProbability = 0.03f;
+// Before the first word and after the last, silence costs nothing: a recording or a phrase
+// nearly always has some there, and with the price of a pause between words the first word's
+// first phone was now and then stretched back over the whole silence before it.
+constexpr float32 kPhoneGrammarEdgeSilenceProbability = 1.0f;
 
 std::string phoneWordOf(std::string_view phone) {
     return std::string(kPhoneWordPrefix) + std::string(phone);
@@ -108,12 +116,14 @@ bool isFiller(std::string_view word) {
     return (first == '<' && last == '>') || (first == '[' && last == ']') || word.starts_with("++");
 }
 
-std::vector<std::string> decoderArguments(const std::filesystem::path& dir) {
-    return {
+// The aligner's frame rate: frames of 5 ms.
+constexpr const char* kAlignerFrameRate = "200";
+
+std::vector<std::string> decoderArguments(const std::filesystem::path& dir, bool withLanguageModel,
+                                          const char* frameRate) {
+    std::vector<std::string> arguments = {
         "-hmm",
         (dir / kAcousticModel).string(),
-        "-lm",
-        (dir / kLanguageModel).string(),
         "-dict",
         (dir / kDictionary).string(),
         // The voice detector that drops silent frames also shifts the frame numbers of the
@@ -121,6 +131,13 @@ std::vector<std::string> decoderArguments(const std::filesystem::path& dir) {
         "-remove_silence",
         "no",
     };
+    if (withLanguageModel) {
+        arguments.insert(arguments.end(), {"-lm", (dir / kLanguageModel).string()});
+    }
+    if (frameRate) {
+        arguments.insert(arguments.end(), {"-frate", frameRate});
+    }
+    return arguments;
 }
 
 // PocketSphinx logs through one process-wide file. A decoder given a log file ("-logfn") opens
@@ -157,6 +174,7 @@ struct SpeechModel::Decoder {
     std::vector<mfcc_t> initialCepstralMean;
     float languageWeight = 1.0f;
     bool hasTranscriptSearch = false;
+    std::size_t transcriptSearch = 0;  // which of kTranscriptSearches is in use
     std::uint32_t ditherState = kDitherSeed;
     std::vector<std::int16_t> dithered;
     // With the ring filled from a phrase's own first frame, the phrase's opening is held back
@@ -193,8 +211,9 @@ std::vector<DecodedSegment> SpeechModel::Decoder::segments() const {
     return result;
 }
 
-SpeechModel::SpeechModel(std::vector<std::string> arguments, std::unique_ptr<Decoder> decoder)
-    : arguments_(std::move(arguments)), decoder_(std::move(decoder)) {}
+SpeechModel::SpeechModel(std::vector<std::string> arguments, std::unique_ptr<Decoder> decoder,
+                         int frameSamples)
+    : arguments_(std::move(arguments)), decoder_(std::move(decoder)), frameSamples_(frameSamples) {}
 
 SpeechModel::~SpeechModel() = default;
 
@@ -216,7 +235,15 @@ SpeechModel& SpeechModel::forThisThread() {
     return *model;
 }
 
-std::unique_ptr<SpeechModel> SpeechModel::load() {
+SpeechModel& SpeechModel::aligner() {
+    if (!aligner_) {
+        aligner_ = load(Purpose::kAlignment);
+    }
+    return *aligner_;
+}
+
+std::unique_ptr<SpeechModel> SpeechModel::load(Purpose purpose) {
+    const bool recognition = purpose == Purpose::kRecognition;
     silenceDecoderLog();
     const std::filesystem::path dir = modelDirectory();
     for (const char* part : {kAcousticModel, kLanguageModel, kDictionary}) {
@@ -225,7 +252,8 @@ std::unique_ptr<SpeechModel> SpeechModel::load() {
             throw ModelLoadError("speech model part missing: " + (dir / part).string());
         }
     }
-    std::vector<std::string> arguments = decoderArguments(dir);
+    std::vector<std::string> arguments =
+        decoderArguments(dir, recognition, recognition ? nullptr : kAlignerFrameRate);
     std::vector<char*> argv;
     for (std::string& argument : arguments) {
         argv.push_back(argument.data());
@@ -242,7 +270,7 @@ std::unique_ptr<SpeechModel> SpeechModel::load() {
         throw ModelLoadError("cannot load the speech model from " + dir.string());
     }
     decoder->languageWeight = cmd_ln_float32_r(config.get(), "-lw");
-    if (!ps_get_lm(decoder->get(), kDictationSearch)) {
+    if (recognition && !ps_get_lm(decoder->get(), kDictationSearch)) {
         throw ModelLoadError("no language model search in the speech model from " + dir.string());
     }
     if (const feat_t* feat = ps_get_feat(decoder->get()); feat && feat->cmn_struct) {
@@ -253,7 +281,9 @@ std::unique_ptr<SpeechModel> SpeechModel::load() {
     // The decoder holds its own reference to the configuration.
     config.reset();
 
-    return std::unique_ptr<SpeechModel>(new SpeechModel(std::move(arguments), std::move(decoder)));
+    return std::unique_ptr<SpeechModel>(
+        new SpeechModel(std::move(arguments), std::move(decoder),
+                        recognition ? kFrameSamples : kAlignerFrameSamples));
 }
 
 std::optional<std::string> SpeechModel::pronunciationOf(const std::string& word) const {
@@ -280,8 +310,8 @@ bool SpeechModel::useWordSequence(std::span<const std::string> words) {
     }
     ps_decoder_t* ps = decoder_->get();
     const auto stateCount = static_cast<int32>(words.size() + 1);
-    FsgHandle fsg(fsg_model_init(kTranscriptSearch, ps_get_logmath(ps), decoder_->languageWeight,
-                                 stateCount));
+    FsgHandle fsg(fsg_model_init(kTranscriptSearches[0], ps_get_logmath(ps),
+                                 decoder_->languageWeight, stateCount));
     if (!fsg) {
         return false;
     }
@@ -330,19 +360,24 @@ bool SpeechModel::usePhoneSequence(std::span<const WordPronunciations> wordPronu
     const auto wordStart = [&](std::size_t i) { return static_cast<int32>(boundaryCount + i); };
     stateCount += static_cast<std::size_t>(boundaryCount);
     ps_decoder_t* ps = decoder_->get();
-    FsgHandle fsg(fsg_model_init(kTranscriptSearch, ps_get_logmath(ps), decoder_->languageWeight,
-                                 static_cast<int32>(stateCount)));
+    FsgHandle fsg(fsg_model_init(kTranscriptSearches[0], ps_get_logmath(ps),
+                                 decoder_->languageWeight, static_cast<int32>(stateCount)));
     if (!fsg) {
         return false;
     }
     fsg->start_state = 0;
     fsg->final_state = wordStart(words.size());
     const int silenceId = fsg_model_word_add(fsg.get(), kSilenceWord);
-    const auto silenceLogProbability = static_cast<int32>(
-        logmath_log(ps_get_logmath(ps), kPhoneGrammarSilenceProbability) * fsg->lw);
+    const auto logProbability = [&](float32 probability) {
+        return static_cast<int32>(logmath_log(ps_get_logmath(ps), probability) * fsg->lw);
+    };
+    const int32 betweenWords = logProbability(kPhoneGrammarSilenceProbability);
+    const int32 atTheEdges = logProbability(kPhoneGrammarEdgeSilenceProbability);
     for (int32 boundary = 0; boundary < boundaryCount; ++boundary) {
         const int32 after = wordStart(static_cast<std::size_t>(boundary));
-        fsg_model_trans_add(fsg.get(), boundary, after, silenceLogProbability, silenceId);
+        const bool edge = boundary == 0 || boundary == boundaryCount - 1;
+        fsg_model_trans_add(fsg.get(), boundary, after, edge ? atTheEdges : betweenWords,
+                            silenceId);
         fsg_model_null_trans_add(fsg.get(), boundary, after, 0);
     }
     int32 nextInner = wordStart(words.size()) + 1;
@@ -377,14 +412,7 @@ bool SpeechModel::Decoder::ensurePhoneWord(const std::string& phone) {
 bool SpeechModel::Decoder::useTranscriptSearch(FsgHandle fsg, double searchBeam,
                                                double wordExitBeam, bool addFillers) {
     ps_decoder_t* ps = get();
-    // The previous transcript's search can go once it is not the active one any more.
-    if (ps_set_search(ps, kDictationSearch) != 0) {
-        return false;
-    }
-    if (hasTranscriptSearch) {
-        ps_unset_search(ps, kTranscriptSearch);
-        hasTranscriptSearch = false;
-    }
+    const std::size_t next = hasTranscriptSearch ? 1 - transcriptSearch : transcriptSearch;
     // The search takes its beams from the configuration when it is made; dictation's search
     // keeps the ones it was made with.
     cmd_ln_t* config = ps_get_config(ps);
@@ -396,16 +424,21 @@ bool SpeechModel::Decoder::useTranscriptSearch(FsgHandle fsg, double searchBeam,
     cmd_ln_set_float_r(config, "-wbeam", wordExitBeam);
     const bool fillers = cmd_ln_boolean_r(config, "-fsgusefiller");
     cmd_ln_set_boolean_r(config, "-fsgusefiller", addFillers);
-    const int set = ps_set_fsg(ps, kTranscriptSearch, fsg.get());
+    const int set = ps_set_fsg(ps, kTranscriptSearches[next], fsg.get());
     cmd_ln_set_boolean_r(config, "-fsgusefiller", fillers);
     cmd_ln_set_float_r(config, "-beam", beam);
     cmd_ln_set_float_r(config, "-pbeam", phoneBeam);
     cmd_ln_set_float_r(config, "-wbeam", wordBeam);
-    if (set != 0) {
+    if (set != 0 || ps_set_search(ps, kTranscriptSearches[next]) != 0) {
         return false;
     }
+    // The previous transcript's search can go now that it is not the active one any more.
+    if (hasTranscriptSearch) {
+        ps_unset_search(ps, kTranscriptSearches[transcriptSearch]);
+    }
     hasTranscriptSearch = true;
-    return ps_set_search(ps, kTranscriptSearch) == 0;
+    transcriptSearch = next;
+    return true;
 }
 
 SpeechModel::Normalisation SpeechModel::normalisation() const {

@@ -44,6 +44,9 @@ struct DecodedSegment {
 class SpeechModel {
   public:
     static constexpr int kFrameSamples = 160;  // one 10 ms frame at 16 kHz
+    // The aligner's frames are 5 ms: its phones may be as short as 15 ms (three frames of the
+    // model's phone shape), and real speech has many shorter than the 30 ms of 10 ms frames.
+    static constexpr int kAlignerFrameSamples = 80;
 
     // The process's model, loaded on first use (thread-safe). Throws ModelLoadError; a later
     // call tries again.
@@ -58,6 +61,15 @@ class SpeechModel {
     SpeechModel& operator=(const SpeechModel&) = delete;
 
     [[nodiscard]] std::unique_lock<std::mutex> lock() { return std::unique_lock(mutex_); }
+
+    // The companion model that aligns phones against audio: the same acoustic model and
+    // dictionary at 200 frames a second, without the language model. Loaded on its first use
+    // (about 0.2 s) and kept with this model, so it belongs to the same thread. It has a lock of
+    // its own, to be taken after this model's. Throws ModelLoadError; a later call tries again.
+    SpeechModel& aligner();
+    // Samples per frame of this model's decoder: kFrameSamples, or kAlignerFrameSamples for an
+    // aligner.
+    int frameSamples() const { return frameSamples_; }
 
     // The decoder's configuration as command-line arguments (name, value, name, value, ...),
     // so that a comparison can build an identical decoder.
@@ -128,13 +140,17 @@ class SpeechModel {
 
   private:
     struct Decoder;
-    SpeechModel(std::vector<std::string> arguments, std::unique_ptr<Decoder> decoder);
-    static std::unique_ptr<SpeechModel> load();
+    enum class Purpose { kRecognition, kAlignment };
+    SpeechModel(std::vector<std::string> arguments, std::unique_ptr<Decoder> decoder,
+                int frameSamples);
+    static std::unique_ptr<SpeechModel> load(Purpose purpose = Purpose::kRecognition);
 
     std::mutex mutex_;
     // Declared before the decoder, whose configuration was parsed from these strings.
     std::vector<std::string> arguments_;
     std::unique_ptr<Decoder> decoder_;
+    int frameSamples_;
+    std::unique_ptr<SpeechModel> aligner_;
 };
 
 }  // namespace phonemes::engine

@@ -123,9 +123,16 @@ class TranscriptGrammar {
     }
 
     // The words in the order the decoder placed them, as far as they match the transcript.
-    std::vector<PlacedWord> place(const std::vector<DecodedSegment>& segments,
-                                  bool phonesAsWords) const {
-        return phonesAsWords ? placePhones(segments) : placeWords(segments);
+    // Their frames have `frameSamples` samples each.
+    std::vector<PlacedWord> place(const std::vector<DecodedSegment>& segments, bool phonesAsWords,
+                                  int frameSamples) const {
+        std::vector<PlacedWord> placed =
+            phonesAsWords ? placePhones(segments) : placeWords(segments);
+        for (PlacedWord& word : placed) {
+            word.segmentFrameSamples = frameSamples;
+            word.phoneFrameSamples = frameSamples;
+        }
+        return placed;
     }
 
     // The written words the decoder's best words so far stand for.
@@ -236,7 +243,8 @@ class TranscriptPass {
         const bool decoded = phrase_.end();
         Result result;
         if (decoded) {
-            result.placed = grammar_.place(model_.finalSegments(), phonesAsWords_);
+            result.placed =
+                grammar_.place(model_.finalSegments(), phonesAsWords_, model_.frameSamples());
         }
         result.complete = grammar_.completedBy(result.placed.size());
         if (!result.complete) {
@@ -247,7 +255,8 @@ class TranscriptPass {
 
   private:
     void notePartialPath() {
-        std::vector<PlacedWord> placed = grammar_.place(model_.partialSegments(), phonesAsWords_);
+        std::vector<PlacedWord> placed =
+            grammar_.place(model_.partialSegments(), phonesAsWords_, model_.frameSamples());
         if (placed.size() >= mostPlaced_.size()) {
             mostPlaced_ = std::move(placed);
         }
@@ -276,15 +285,13 @@ TranscriptPass::Result placeWordsThenPhones(SpeechModel& model, const Transcript
     }
     // Up to the end of the last word placed: what follows is speech no word of the grammar fits.
     const auto end = std::min<std::size_t>(
-        audio.size(),
-        static_cast<std::size_t>(placed.back().segment.lastFrame + 1) * SpeechModel::kFrameSamples);
+        audio.size(), static_cast<std::size_t>(placed.back().segment.lastFrame + 1) *
+                          static_cast<std::size_t>(model.frameSamples()));
     model.beginFile();
     model.normaliseTo(audio.first(std::min(audio.size(), kOpeningSamples)));
     alignPhonesOf(model, placed, audio.first(end), stop);
     return result;
 }
-
-}  // namespace
 
 // With phone times asked for, the transcript's grammar is made of phones, so the one pass that
 // places the words also places their phones, and the audio need not be held for a second.
@@ -292,9 +299,9 @@ TranscriptPass::Result placeWordsThenPhones(SpeechModel& model, const Transcript
 // words that a word grammar keeps: then, for audio short enough to have been held, the words are
 // also placed with the word grammar and their phones aligned in a further pass; the pass that
 // placed more words wins, and a word grammar that places them all makes it a recognition.
-void alignTranscript(SpeechModel& model, bool alignPhones, AudioSource& source,
-                     std::string_view transcript, RecognitionListener& listener,
-                     std::stop_token stop) {
+void alignTranscriptWith(SpeechModel& model, bool alignPhones, AudioSource& source,
+                         std::string_view transcript, RecognitionListener& listener,
+                         const std::stop_token& stop) {
     const TranscriptGrammar grammar(model, transcript, phonesTheAudioCanHold(source));
     // The passes that give phone times take a file's opening on its own audio alone; without
     // them the words are placed as they always were.
@@ -340,6 +347,22 @@ void alignTranscript(SpeechModel& model, bool alignPhones, AudioSource& source,
             phrase, result.complete ? PhraseKind::kRecognition : PhraseKind::kFalseRecognition);
     }
     listener.onEndOfStream(source.byteOffsetOf(total));
+}
+
+}  // namespace
+
+// With phone times asked for, every pass runs on the model's aligner, whose finer frames time
+// short phones better; a transcript is then looked up in the aligner's dictionary.
+void alignTranscript(SpeechModel& model, bool alignPhones, AudioSource& source,
+                     std::string_view transcript, RecognitionListener& listener,
+                     std::stop_token stop) {
+    SpeechModel* aligner = alignPhones ? alignerOf(model) : nullptr;
+    if (!aligner) {
+        alignTranscriptWith(model, false, source, transcript, listener, stop);
+        return;
+    }
+    const auto lock = aligner->lock();
+    alignTranscriptWith(*aligner, true, source, transcript, listener, stop);
 }
 
 }  // namespace phonemes::engine
