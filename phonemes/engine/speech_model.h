@@ -44,9 +44,9 @@ struct DecodedSegment {
 class SpeechModel {
   public:
     static constexpr int kFrameSamples = 160;  // one 10 ms frame at 16 kHz
-    // The aligner's frames are 5 ms: its phones may be as short as 15 ms (three frames of the
-    // model's phone shape), and real speech has many shorter than the 30 ms of 10 ms frames.
-    static constexpr int kAlignerFrameSamples = 80;
+    // The aligner's frames are 6.25 ms: its phones may be as short as 19 ms (three frames of
+    // the model's phone shape), and real speech has many shorter than the 30 ms of 10 ms frames.
+    static constexpr int kAlignerFrameSamples = 100;
 
     // The process's model, loaded on first use (thread-safe). Throws ModelLoadError; a later
     // call tries again.
@@ -63,7 +63,7 @@ class SpeechModel {
     [[nodiscard]] std::unique_lock<std::mutex> lock() { return std::unique_lock(mutex_); }
 
     // The companion model that aligns phones against audio: the same acoustic model and
-    // dictionary at 200 frames a second, without the language model. Loaded on its first use
+    // dictionary at 160 frames a second, without the language model. Loaded on its first use
     // (about 0.2 s) and kept with this model, so it belongs to the same thread. It has a lock of
     // its own, to be taken after this model's. Throws ModelLoadError; a later call tries again.
     SpeechModel& aligner();

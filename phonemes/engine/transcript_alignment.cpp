@@ -14,6 +14,7 @@
 #include "phrase_cutter.h"
 #include "phrase_decoder.h"
 #include "pronunciation.h"
+#include "spoken_variants.h"
 
 namespace phonemes::engine {
 
@@ -68,8 +69,10 @@ constexpr std::uint64_t kMaxBytesPerPhone = 16;
 class TranscriptGrammar {
   public:
     // Words without any pronunciation are left out. The transcript is cut after the words
-    // whose shortest pronunciations fill `phoneBudget`.
-    TranscriptGrammar(SpeechModel& model, std::string_view transcript, std::uint64_t phoneBudget) {
+    // whose shortest pronunciations fill `phoneBudget`. With `withSpokenVariants` each word may
+    // also be said as speakers of connected speech say it (spokenVariantsOf).
+    TranscriptGrammar(SpeechModel& model, std::string_view transcript, std::uint64_t phoneBudget,
+                      bool withSpokenVariants) {
         std::uint64_t phones = 0;
         while (std::optional<TranscriptWord> word = nextTranscriptWord(transcript)) {
             const std::uint64_t room = phoneBudget - std::min(phones, phoneBudget);
@@ -82,6 +85,9 @@ class TranscriptGrammar {
             if (!ensurePronunciation(model, word->dictionaryWord)) {
                 phones += word->dictionaryWord.size() / kMaxBytesPerPhone + 1;
                 continue;
+            }
+            if (withSpokenVariants) {
+                ensureSpokenVariants(model, word->dictionaryWord);
             }
             std::vector<std::string> variants;
             WordPronunciations pronunciations;
@@ -302,7 +308,7 @@ TranscriptPass::Result placeWordsThenPhones(SpeechModel& model, const Transcript
 void alignTranscriptWith(SpeechModel& model, bool alignPhones, AudioSource& source,
                          std::string_view transcript, RecognitionListener& listener,
                          const std::stop_token& stop) {
-    const TranscriptGrammar grammar(model, transcript, phonesTheAudioCanHold(source));
+    const TranscriptGrammar grammar(model, transcript, phonesTheAudioCanHold(source), alignPhones);
     // The passes that give phone times take a file's opening on its own audio alone; without
     // them the words are placed as they always were.
     const auto context = alignPhones ? SpeechModel::OpeningContext::kOwnFirstFrame
