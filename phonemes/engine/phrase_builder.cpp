@@ -14,13 +14,12 @@ struct FrameScale {
     std::int64_t shift = 0;
 };
 
-// A frame's features come from a 25.6 ms window that starts at the frame. A phone is put
-// 10.3 ms after its first frame begins, a little after the point midway between the centres of
-// the windows of that frame and the one before: on real read speech labelled by hand, later
-// shifts put more phone starts near the labels (tuned on half of its speakers, checked on the
-// other half), and this is the latest that keeps the synthetic voices' word starts near their
-// own. (Word starts of the word pass are left where they were: the benchmark finds them within
-// a few ms of the synthesiser's word events.)
+// A frame's features come from a window that starts at the frame (22.5 ms long on the aligner).
+// A phone is put 10.3 ms after its first frame begins, shortly before the centre of that window:
+// on real read speech labelled by hand, later shifts put more phone starts near the labels
+// (tuned on half of its speakers, checked on the other half), and this is the latest that keeps
+// the synthetic voices' word starts near their own. (Word starts of the word pass are left where
+// they were: the benchmark finds them within a few ms of the synthesiser's word events.)
 constexpr std::int64_t kPhoneBoundaryShiftSamples = 165;
 
 // Samples [first, last) of the model stream.

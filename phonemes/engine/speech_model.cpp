@@ -92,10 +92,6 @@ constexpr const char* kSilenceWord = "<sil>";
 // fewer of espeak-ng's word starts near its own, less fewer of flite's. Both are best served
 // about here.
 constexpr float32 kPhoneGrammarSilenceProbability = 0.03f;
-// Before the first word and after the last, silence costs nothing: a recording or a phrase
-// nearly always has some there, and with the price of a pause between words the first word's
-// first phone was now and then stretched back over the whole silence before it.
-constexpr float32 kPhoneGrammarEdgeSilenceProbability = 1.0f;
 
 std::string phoneWordOf(std::string_view phone) {
     return std::string(kPhoneWordPrefix) + std::string(phone);
@@ -116,14 +112,17 @@ bool isFiller(std::string_view word) {
     return (first == '<' && last == '>') || (first == '[' && last == ']') || word.starts_with("++");
 }
 
-// The aligner's frame rate, SpeechModel::kAlignerFrameSamples at 16 kHz. Faster rates time
-// real speech's short phones better but score its features further from the 100 frames a second
-// the model was trained at: on hand-labelled real speech 160 did best overall (200 put more phone
-// starts within 20 ms but fewer word starts within 50 ms, and costs more).
+// The aligner's frame rate (SpeechModel::kAlignerFrameSamples at 16 kHz) and analysis window.
+// Faster rates and shorter windows time real speech's short phones better but score its
+// features further from those the model was trained on (100 frames a second, 25.6 ms windows).
+// Swept on hand-labelled real speech with the synthetic voices as a check: 200 frames a second
+// put more phone starts within 20 ms but fewer word starts within 50 ms, and costs more; windows
+// of 20 ms and less moved some of the synthetic voices' word starts away from their own.
 constexpr const char* kAlignerFrameRate = "160";
+constexpr const char* kAlignerWindowSeconds = "0.024";
 
-std::vector<std::string> decoderArguments(const std::filesystem::path& dir, bool withLanguageModel,
-                                          const char* frameRate) {
+// The recogniser's decoder has the language model; the aligner has none, and frames of its own.
+std::vector<std::string> decoderArguments(const std::filesystem::path& dir, bool forAlignment) {
     std::vector<std::string> arguments = {
         "-hmm",
         (dir / kAcousticModel).string(),
@@ -134,11 +133,11 @@ std::vector<std::string> decoderArguments(const std::filesystem::path& dir, bool
         "-remove_silence",
         "no",
     };
-    if (withLanguageModel) {
+    if (forAlignment) {
+        arguments.insert(arguments.end(),
+                         {"-frate", kAlignerFrameRate, "-wlen", kAlignerWindowSeconds});
+    } else {
         arguments.insert(arguments.end(), {"-lm", (dir / kLanguageModel).string()});
-    }
-    if (frameRate) {
-        arguments.insert(arguments.end(), {"-frate", frameRate});
     }
     return arguments;
 }
@@ -255,8 +254,7 @@ std::unique_ptr<SpeechModel> SpeechModel::load(Purpose purpose) {
             throw ModelLoadError("speech model part missing: " + (dir / part).string());
         }
     }
-    std::vector<std::string> arguments =
-        decoderArguments(dir, recognition, recognition ? nullptr : kAlignerFrameRate);
+    std::vector<std::string> arguments = decoderArguments(dir, !recognition);
     std::vector<char*> argv;
     for (std::string& argument : arguments) {
         argv.push_back(argument.data());
@@ -371,16 +369,11 @@ bool SpeechModel::usePhoneSequence(std::span<const WordPronunciations> wordPronu
     fsg->start_state = 0;
     fsg->final_state = wordStart(words.size());
     const int silenceId = fsg_model_word_add(fsg.get(), kSilenceWord);
-    const auto logProbability = [&](float32 probability) {
-        return static_cast<int32>(logmath_log(ps_get_logmath(ps), probability) * fsg->lw);
-    };
-    const int32 betweenWords = logProbability(kPhoneGrammarSilenceProbability);
-    const int32 atTheEdges = logProbability(kPhoneGrammarEdgeSilenceProbability);
+    const auto silenceLogProbability = static_cast<int32>(
+        logmath_log(ps_get_logmath(ps), kPhoneGrammarSilenceProbability) * fsg->lw);
     for (int32 boundary = 0; boundary < boundaryCount; ++boundary) {
         const int32 after = wordStart(static_cast<std::size_t>(boundary));
-        const bool edge = boundary == 0 || boundary == boundaryCount - 1;
-        fsg_model_trans_add(fsg.get(), boundary, after, edge ? atTheEdges : betweenWords,
-                            silenceId);
+        fsg_model_trans_add(fsg.get(), boundary, after, silenceLogProbability, silenceId);
         fsg_model_null_trans_add(fsg.get(), boundary, after, 0);
     }
     int32 nextInner = wordStart(words.size()) + 1;
