@@ -14,7 +14,7 @@ struct FrameScale {
     std::int64_t shift = 0;
 };
 
-// A frame's features come from a window that starts at the frame (22.5 ms long on the aligner).
+// A frame's features come from a window that starts at the frame (24 ms long on the aligner).
 // A phone is put 10.3 ms after its first frame begins, shortly before the centre of that window:
 // on real read speech labelled by hand, later shifts put more phone starts near the labels
 // (tuned on half of its speakers, checked on the other half), and this is the latest that keeps

@@ -116,8 +116,8 @@ bool isFiller(std::string_view word) {
 // Faster rates and shorter windows time real speech's short phones better but score its
 // features further from those the model was trained on (100 frames a second, 25.6 ms windows).
 // Swept on hand-labelled real speech with the synthetic voices as a check: 200 frames a second
-// put more phone starts within 20 ms but fewer word starts within 50 ms, and costs more; windows
-// of 20 ms and less moved some of the synthetic voices' word starts away from their own.
+// put more phone starts within 20 ms but fewer word starts within 50 ms, and costs more; with
+// windows shorter than 24 ms a fast synthetic utterance lost its place for a word.
 constexpr const char* kAlignerFrameRate = "160";
 constexpr const char* kAlignerWindowSeconds = "0.024";
 
