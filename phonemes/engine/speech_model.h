@@ -64,8 +64,9 @@ class SpeechModel {
 
     // The companion model that aligns phones against audio: the same acoustic model and
     // dictionary at 160 frames a second, without the language model. Loaded on its first use
-    // (about 0.2 s) and kept with this model, so it belongs to the same thread. It has a lock of
-    // its own, to be taken after this model's. Throws ModelLoadError; a later call tries again.
+    // (about 0.2 s) and kept with this model, so it belongs to the same thread. Needs this
+    // model's lock; the aligner has a lock of its own, to be taken after this model's. Throws
+    // ModelLoadError; a later call tries again.
     SpeechModel& aligner();
     // Samples per frame of this model's decoder: kFrameSamples, or kAlignerFrameSamples for an
     // aligner.
