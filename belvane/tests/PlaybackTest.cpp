@@ -11,7 +11,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <csignal>
 #include <fstream>
 #include <optional>
@@ -223,8 +222,23 @@ void PrintTo(const InterruptCase& param, std::ostream* out) {
 
 class PlaybackInterruptTest : public ::testing::TestWithParam<InterruptCase> {};
 
-// A signal a second and a half into four seconds of sound: the player stops, the WAV holds
-// what was played, from the start, and the private folder is gone.
+// The audio clock of the progress lines the player prints (once a second in a log) has reached
+// the value: that much sound has been heard.
+bool clockShown(const std::string& out, double ms) {
+    static const std::regex clockLine("audio clock ([0-9]+) ms\n");
+    for (auto line = std::sregex_iterator(out.begin(), out.end(), clockLine);
+         line != std::sregex_iterator(); ++line) {
+        if (std::stod((*line)[1]) >= ms) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A signal once three quarters of a second of four seconds of sound have been heard, however
+// long the start took: the player stops, the WAV holds what was played, from the start, and
+// the private folder is gone. Only a stop that took more than three seconds would let it play
+// to the end.
 TEST_P(PlaybackInterruptTest, TheWaveHoldsWhatPlayedAndThePrivateFolderGoes) {
     TempFolder folder;
     const std::filesystem::path in = folder / "in.wav";
@@ -238,7 +252,8 @@ TEST_P(PlaybackInterruptTest, TheWaveHoldsWhatPlayedAndThePrivateFolderGoes) {
 
     const ProcessResult run = runProcess(
         kPlayer, {"--write-wav", out.string(), in.string()}, environment,
-        glimmerax::testing::DelayedSignal{GetParam().signal, std::chrono::milliseconds(1500)});
+        glimmerax::testing::SignalOnOutput{
+            GetParam().signal, [](const std::string& out) { return clockShown(out, 750.0); }});
 
     EXPECT_EQ(run.exitCode, GetParam().exitCode) << run.err;
     EXPECT_NE(run.out.find("\ninterrupted\n"), std::string::npos) << run.out;
