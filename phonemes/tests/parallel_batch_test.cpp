@@ -302,7 +302,9 @@ TEST(ParallelBatchProgress, IsDrawnBetweenConsoleLinesAndErasedAtTheEnd) {
         FakeWorld world;
         std::vector<std::string> paths;
         for (const char* name : {"a.wav", "b.wav", "c.wav"}) {
-            world.files[name] = FakeFile{500ms};  // long enough for a drawing in between
+            // The line is drawn as soon as the batch waits, a few ms after a file's lines; half
+            // a second a file leaves a drawing in between on a busy machine too.
+            world.files[name] = FakeFile{500ms};
             paths.push_back(dir.write(name, "").string());
         }
         const auto run = [&](std::optional<unsigned> width) {
