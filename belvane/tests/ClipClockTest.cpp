@@ -109,11 +109,15 @@ class ClipClockTest : public ::testing::Test {
         EXPECT_LE(clockMs, expected + slackMs + kRoundingMs);
     }
 
-    // Plays on in real time for a while, keeping the ring buffer fed and calling autoUpdate as
-    // the host does each frame, and checks the clock at each step.
+    // Plays on in real time until the stand-in has played that much more of the stream, keeping
+    // the ring buffer fed and calling autoUpdate as the host does each frame, and checks the
+    // clock at each step. Counted in stream played rather than in time passed, so that a step
+    // that comes late still leaves the clip as much stream to play. A clip that stops playing
+    // fails after ten seconds more instead of hanging the test.
     void playFor(std::chrono::milliseconds length, double latencyMs = 0.0) {
-        const auto until = Clock::now() + length;
-        while (Clock::now() < until) {
+        const double untilMs = streamMsPlayed() + static_cast<double>(length.count());
+        const auto giveUp = Clock::now() + length + 10s;
+        while (streamMsPlayed() < untilMs && Clock::now() < giveUp) {
             std::this_thread::sleep_for(5ms);
             if (clip_.ringBuffer().readAvailable() < static_cast<long>(2 * kBlock)) {
                 feed(2 * kBlock);
@@ -122,6 +126,7 @@ class ClipClockTest : public ::testing::Test {
             clip_.autoUpdate();
             expectClockFollowsTheSound(moved, latencyMs);
         }
+        EXPECT_GE(streamMsPlayed(), untilMs) << "the stream stopped playing";
     }
 
     Ogre::AudioClip clip_;
@@ -181,7 +186,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 // The priming finds two blocks in the ring buffer and pads with two silent ones; two more come
 // as the first two have played, and go in their place. After running dry, the clock stands at the
-// end of the four blocks of the stream; with fresh audio it goes on from there.
+// end of the four blocks of the stream; with fresh audio it goes on from there. The steps come
+// every 5 ms; only a first step later than the four queued blocks last (93 ms) would let the
+// stand-in play them all before the two fresh ones go in.
 TEST_F(ClipClockTest, RunningDryCountsTheBlocksTakenOffOrSetAsideAndOnlyTheStreamsFrames) {
     recording_al::makeDefaultContextCurrent();
     open(0);

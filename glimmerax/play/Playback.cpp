@@ -162,6 +162,11 @@ PlaybackSummary playThroughPlugin(const SoundSystemPlugin& plugin, PcmSource& so
             clockMs >= 1000.0 * settings.pauses[nextPause].atSeconds) {
             clip->setAudioStreamPause(true);
             paused = true;
+            // The clip plays on until the pause takes effect: what the video is held at is the
+            // clock read after it, not the one that called for it.
+            clockAskedAt = SteadyClock::now();
+            clockMs = clip->getAudioStreamTime();
+            now = SteadyClock::now();
             pauseEnds = now + seconds(settings.pauses[nextPause].lengthSeconds);
             ++nextPause;
             ++summary.pausesTaken;

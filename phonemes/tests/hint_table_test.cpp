@@ -143,7 +143,8 @@ TEST_F(LoadHints, UnopenablePathsAreReported) {
 }
 
 // Writes the bytes into a named pipe once a reader has opened it, then closes it. It gives up
-// after a while, so that a reader that never comes fails the test instead of hanging it.
+// after ten seconds (the reader opens it within milliseconds), so that a reader that never
+// comes fails the test instead of hanging it.
 class FifoWriter {
   public:
     FifoWriter(const std::filesystem::path& fifo, std::string bytes)

@@ -33,6 +33,7 @@ struct FakeFile {
     std::chrono::milliseconds work{0};  // spent between the file's first and last lines
     bool setUpFails = false;            // an error line and no results, as a failed set-up
     bool untilCancelled = false;        // works until cancel(), as a long recognition would
+    std::string waitsFor{};             // starts its work once that file has started
 };
 
 // The files of the batch in input order: one long at the front, failures, and files that print
@@ -106,6 +107,13 @@ class FakeProcessor : public FileProcessor {
   private:
     void work(const FakeFile& file) {
         std::unique_lock lock(world_.mutex);
+        if (!file.waitsFor.empty()) {
+            // Far longer than any worker takes to start; one that never comes fails the test.
+            world_.changed.wait_for(lock, 60s, [&] {
+                return cancelled_ || std::find(world_.started.begin(), world_.started.end(),
+                                               file.waitsFor) != world_.started.end();
+            });
+        }
         if (file.untilCancelled) {
             // Far longer than any stop may take; a batch that never cancels fails the test.
             world_.timedOut = !world_.changed.wait_for(lock, 60s, [&] { return cancelled_; });
@@ -264,6 +272,11 @@ TEST_P(ParallelBatchTest, InterruptionCancelsTheRunningFilesAndKeepsARecordPrefi
 // that is still at work instead of waiting for it to end.
 TEST_P(ParallelBatchTest, AFailedRecordCancelsFilesStillAtWork) {
     world_.files["c.wav"] = FakeFile{0ms, false, true};
+    if (GetParam() == 4) {
+        // Four workers take a to d at once; a's record comes once c has started, however slowly
+        // the threads are started on a busy machine.
+        world_.files["a.wav"].waitsFor = "c.wav";
+    }
     OutputBuffer output(0);
     EXPECT_EQ(runBatch(GetParam(), output), BatchEnd::kFailed);
     EXPECT_FALSE(world_.timedOut) << "the running file was not cancelled";
@@ -289,7 +302,9 @@ TEST(ParallelBatchProgress, IsDrawnBetweenConsoleLinesAndErasedAtTheEnd) {
         FakeWorld world;
         std::vector<std::string> paths;
         for (const char* name : {"a.wav", "b.wav", "c.wav"}) {
-            world.files[name] = FakeFile{500ms};  // long enough for a drawing in between
+            // The line is drawn as soon as the batch waits, a few ms after a file's lines; half
+            // a second a file leaves a drawing in between on a busy machine too.
+            world.files[name] = FakeFile{500ms};
             paths.push_back(dir.write(name, "").string());
         }
         const auto run = [&](std::optional<unsigned> width) {

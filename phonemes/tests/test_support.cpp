@@ -221,6 +221,21 @@ RunningProgram::RunningProgram(const std::string& program,
     pid_ = pid;
 }
 
+bool RunningProgram::ended() const {
+    siginfo_t info{};
+    // WNOWAIT leaves the program's exit status for wait().
+    while (::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) < 0) {
+        if (errno != EINTR) {
+            throw std::runtime_error("cannot look at the program");
+        }
+    }
+    return info.si_pid == pid_;
+}
+
+std::string RunningProgram::errSoFar() const {
+    return readFile(capture_ / "err");
+}
+
 ProgramResult RunningProgram::wait() {
     ProgramResult result;
     result.status = exitStatusOf(waitForExit(pid_, options_.timeLimit));

@@ -58,6 +58,10 @@ class RunningProgram {
     RunningProgram& operator=(const RunningProgram&) = delete;
 
     int pid() const { return pid_; }
+    // Whether the program has ended; it is left for wait() to collect.
+    bool ended() const;
+    // What the program has written to standard error so far.
+    std::string errSoFar() const;
     // Waits for the program to end, within the time limit of its options.
     ProgramResult wait();
 

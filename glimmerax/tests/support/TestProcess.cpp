@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -15,6 +16,13 @@
 extern char** environ;
 
 namespace glimmerax::testing {
+
+namespace {
+
+// How often a child's standard output is looked at while a signal waits for it.
+constexpr auto kOutputPoll = std::chrono::milliseconds(10);
+
+}  // namespace
 
 std::string readWhole(const std::filesystem::path& path) {
     std::ifstream file(path, std::ios::binary);
@@ -26,7 +34,7 @@ std::string readWhole(const std::filesystem::path& path) {
 ProcessResult runProcess(const std::filesystem::path& program,
                          const std::vector<std::string>& arguments,
                          const std::vector<std::pair<std::string, std::string>>& environment,
-                         std::optional<DelayedSignal> signal) {
+                         std::optional<SignalOnOutput> signal) {
     TempFolder captures;
     const std::filesystem::path outPath = captures / "out";
     const std::filesystem::path errPath = captures / "err";
@@ -89,17 +97,30 @@ ProcessResult runProcess(const std::filesystem::path& program,
         throw std::runtime_error("cannot start " + program.string());
     }
 
-    if (signal) {
-        std::this_thread::sleep_for(signal->after);
-        // A child that has ended already is not yet reaped: its process id is still its own.
-        kill(child, signal->number);
-    }
     int status = 0;
     // Only an interrupted wait is tried again: any other failure would repeat for ever.
-    while (waitpid(child, &status, 0) < 0) {
-        if (errno != EINTR) {
-            throw std::runtime_error("cannot wait for " + program.string());
+    const auto waitForChild = [&](int flags) {
+        pid_t done;
+        while ((done = waitpid(child, &status, flags)) < 0) {
+            if (errno != EINTR) {
+                throw std::runtime_error("cannot wait for " + program.string());
+            }
         }
+        return done == child;
+    };
+    bool ended = false;
+    if (signal) {
+        // What the child has written is read again until it is ready or the child has ended;
+        // the child is not reaped before the signal, so its process id is still its own.
+        while (!(ended = waitForChild(WNOHANG)) && !signal->ready(readWhole(outPath))) {
+            std::this_thread::sleep_for(kOutputPoll);
+        }
+        if (!ended) {
+            kill(child, signal->number);
+        }
+    }
+    if (!ended) {
+        waitForChild(0);
     }
     ProcessResult result;
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);

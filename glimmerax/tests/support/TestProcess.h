@@ -1,7 +1,7 @@
 #pragma once
 
-#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -15,18 +15,20 @@ struct ProcessResult {
     std::string err;
 };
 
-// A signal sent to a running program, as a user or a closing terminal sends it.
-struct DelayedSignal {
+// A signal sent to a running program, as a user or a closing terminal sends it, once what the
+// program has written to standard output so far shows that it is where the test wants it.
+struct SignalOnOutput {
     int number = 0;
-    std::chrono::milliseconds after{0};
+    std::function<bool(const std::string& out)> ready;
 };
 
 // Runs a program to its end with the environment of the test plus the given variables, and
-// collects what it wrote; sends it the signal, if one is given, that long after its start.
+// collects what it wrote; sends it the signal, if one is given, as soon as its standard output
+// is ready for it (never, when the program ends before).
 ProcessResult runProcess(const std::filesystem::path& program,
                          const std::vector<std::string>& arguments,
                          const std::vector<std::pair<std::string, std::string>>& environment = {},
-                         std::optional<DelayedSignal> signal = std::nullopt);
+                         std::optional<SignalOnOutput> signal = std::nullopt);
 
 // A file's whole content as bytes; empty when it cannot be read.
 std::string readWhole(const std::filesystem::path& path);
