@@ -222,4 +222,34 @@ TEST_F(Cli, TextGridFolderIsCreatedOrItsFailureStopsTheRun) {
     EXPECT_FALSE(std::filesystem::exists(dir / "other.txt"));
 }
 
+// A console stream the caller closed (`2>&-`) gets /dev/null: neither the output file nor a
+// TextGrid may take its descriptor and receive console lines. Without a speech model every file
+// fails with an error line, so the output file must end up empty.
+TEST_F(Cli, ClosedConsoleStreamsWriteNothingIntoTheOutputFile) {
+    std::filesystem::create_directory(dir / "no-model");
+    dir.write("a.wav", "not audio\n");
+    dir.write("b.wav", "not audio either\n");
+    const struct {
+        const char* closed;  // shell redirections that close descriptors
+        const char* jobs;
+    } cases[] = {
+        {"2>&-", "1"}, {"2>&-", "2"}, {">&-", "1"}, {"<&- >&- 2>&-", "2"},
+    };
+    for (const auto& c : cases) {
+        for (const char* format : {"records", "json"}) {
+            SCOPED_TRACE(std::string(c.closed) + " --jobs " + c.jobs + " --format " + format);
+            const std::string command =
+                "PHONEMES_MODEL_DIR=no-model; export PHONEMES_MODEL_DIR; exec \"$0\" \"$@\" " +
+                std::string(c.closed);
+            ProgramResult result = phonemes::testing::runProgram(
+                "/bin/sh",
+                {"-c", command, PHONEMES_PROGRAM, "--jobs", c.jobs, "--format", format, "-o",
+                 "out.txt", "--textgrid", "grids", "a.wav", "b.wav"},
+                dir.path());
+            EXPECT_EQ(result.status, 0);
+            EXPECT_EQ(readFile(dir / "out.txt"), "");
+        }
+    }
+}
+
 }  // namespace
