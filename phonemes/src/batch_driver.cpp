@@ -1,6 +1,8 @@
 #include "batch_driver.h"
 
 #include <atomic>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -25,6 +27,19 @@ bool ensureFolder(const std::string& folder) {
     return std::filesystem::is_directory(folder, error);
 }
 
+// The help or version text is all such a run gives: when it cannot be written (a full disk, a
+// closed pipe), the run fails with the system's reason.
+int statusAfterPrinting(std::ostream& out, Console& console) {
+    if (out.flush()) {
+        return kExitSuccess;
+    }
+    const int error = errno;
+    console.printError(std::string("Cannot write standard output") +
+                       (error != 0 ? std::string(": ") + std::strerror(error) : std::string()) +
+                       ".");
+    return kExitFailure;
+}
+
 }  // namespace
 
 int runExtractor(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
@@ -44,13 +59,14 @@ int runExtractor(const std::vector<std::string>& arguments, std::ostream& out, s
         extractor.console.printError(commandLine.error);
         return kExitBadOption;
     }
-    if (commandLine.showHelp) {
-        printHelp(out, programName, ExtractorOptions{});
-        return kExitSuccess;
-    }
-    if (commandLine.showVersion) {
-        printVersion(out);
-        return kExitSuccess;
+    if (commandLine.showHelp || commandLine.showVersion) {
+        errno = 0;
+        if (commandLine.showHelp) {
+            printHelp(out, programName, ExtractorOptions{});
+        } else {
+            printVersion(out);
+        }
+        return statusAfterPrinting(out, extractor.console);
     }
     extractor.options = commandLine.options;
     const ExtractorOptions& options = extractor.options;

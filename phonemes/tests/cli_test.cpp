@@ -252,4 +252,16 @@ TEST_F(Cli, ClosedConsoleStreamsWriteNothingIntoTheOutputFile) {
     }
 }
 
+// Help and version text that cannot be written fail the run with the system's reason.
+TEST_F(Cli, HelpAndVersionThatCannotBeWrittenFail) {
+    for (const char* option : {"--help", "--version"}) {
+        SCOPED_TRACE(option);
+        ProgramResult result = phonemes::testing::runProgram(
+            "/bin/sh", {"-c", "exec \"$0\" \"$@\" >/dev/full", PHONEMES_PROGRAM, option},
+            dir.path());
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.err, "ERROR: Cannot write standard output: No space left on device.\n");
+    }
+}
+
 }  // namespace
