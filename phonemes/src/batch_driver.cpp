@@ -100,7 +100,7 @@ int runExtractor(const std::vector<std::string>& arguments, std::ostream& out, s
     }
     ParallelBatch batch(extractor, std::move(commandLine.inputFiles), settings, makeProcessor);
     BatchEnd end = BatchEnd::kCompleted;
-    std::atomic<int> signal{0};  // the first of SIGINT and SIGTERM that came
+    std::atomic<int> signal{0};  // the first of SIGINT, SIGTERM and SIGHUP that came
     {
         const StopSignals stopSignals([&](int received) {
             int none = 0;
