@@ -8,6 +8,11 @@
 #include "text_encoding.h"
 
 namespace phonemes {
+namespace {
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";  // U+FEFF in UTF-8
+
+}  // namespace
 
 void HintTable::loadHints(const std::string& hintsFile, Console& console) {
     if (hintsFile.empty()) {
@@ -31,10 +36,14 @@ void HintTable::loadHints(const std::string& hintsFile, Console& console) {
 
 bool HintTable::readEntries(std::istream& in) {
     std::string line;
-    while (std::getline(in, line)) {
+    for (bool first = true; std::getline(in, line); first = false) {
         // A carriage return before the line feed is part of the line end.
         if (!in.eof() && !line.empty() && line.back() == '\r') {
             line.pop_back();
+        }
+        // Notepad starts a UTF-8 file with a byte-order mark; it belongs to no name.
+        if (first && line.starts_with(kByteOrderMark)) {
+            line.erase(0, kByteOrderMark.size());
         }
         std::size_t colon = line.find(':');
         if (colon == std::string::npos) {

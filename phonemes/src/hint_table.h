@@ -18,8 +18,9 @@ class HintTable {
     void loadHints(const std::string& hintsFile, Console& console);
 
     // Reads entries from an open stream; returns false when the stream failed before its end.
-    // Lines in UTF-8 are stored byte for byte; any other line is read as Windows-1252 and
-    // stored in UTF-8, under its key as written and under the key in UTF-8.
+    // A byte-order mark at the start of the stream is skipped. Lines in UTF-8 are stored byte
+    // for byte; any other line is read as Windows-1252 and stored in UTF-8, under its key as
+    // written and under the key in UTF-8.
     bool readEntries(std::istream& in);
 
     // The transcript for a file's base name, compared byte for byte. A found hint may be empty.
