@@ -1,5 +1,6 @@
 #include "hint_table.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
@@ -51,6 +52,9 @@ bool HintTable::readEntries(std::istream& in) {
         }
         std::string key = line.substr(0, colon);
         std::string text = line.substr(colon + 1);
+        // The recogniser takes the transcript as a C string, which a NUL byte would end: it
+        // separates words like a space.
+        std::replace(text.begin(), text.end(), '\0', ' ');
         // Hints files written on Windows are in its ANSI code page: a line that is not UTF-8 is
         // read as Windows-1252. Its key also stays as written, for a file whose name has those
         // very bytes.

@@ -20,7 +20,7 @@ class HintTable {
     // Reads entries from an open stream; returns false when the stream failed before its end.
     // A byte-order mark at the start of the stream is skipped. Lines in UTF-8 are stored byte
     // for byte; any other line is read as Windows-1252 and stored in UTF-8, under its key as
-    // written and under the key in UTF-8.
+    // written and under the key in UTF-8. A NUL byte in a transcript becomes a space.
     bool readEntries(std::istream& in);
 
     // The transcript for a file's base name, compared byte for byte. A found hint may be empty.

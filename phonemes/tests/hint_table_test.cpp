@@ -127,6 +127,24 @@ TEST(HintTable, ALeadingByteOrderMarkIsSkipped) {
     }
 }
 
+// The recogniser takes a transcript as a C string, which would end at a NUL byte: a NUL
+// separates words as a space does.
+TEST(HintTable, NulBytesInATranscriptSeparateWords) {
+    using namespace std::string_literals;
+    const HintTable table = tableFrom(
+        "inside.wav:hel\0lo world\n"
+        "ends.wav:\0two\0\0words\0\n"
+        "cp1252.wav:caf\xE9\0au lait\n"s);
+    const LookupCase cases[] = {
+        {"inside.wav", "hel lo world"},
+        {"ends.wav", " two  words "},
+        {"cp1252.wav", "caf\xC3\xA9 au lait"},
+    };
+    for (const LookupCase& c : cases) {
+        EXPECT_EQ(table.findHint(c.name), c.hint) << "name: '" << c.name << "'";
+    }
+}
+
 TEST(HintTable, LongLinesAreReadWhole) {
     std::string transcript(100000, 'w');
     EXPECT_EQ(tableFrom("long.wav:" + transcript + "\n").findHint("long.wav"), transcript);
