@@ -10,6 +10,7 @@
 #include "file_results.h"
 #include "output_file.h"
 #include "parallel_batch.h"
+#include "per_input_files.h"
 #include "platform.h"
 #include "stop_signals.h"
 
@@ -18,7 +19,7 @@ namespace {
 
 constexpr int kExitSuccess = 0;
 constexpr int kExitFailure = 1;
-constexpr int kExitBadOption = 2;  // a long option with a missing or bad value
+constexpr int kExitBadOption = 2;  // a long option with a missing or bad value, or options that clash
 
 // Makes the folder (and its parents) if it is missing; true when it exists afterwards.
 bool ensureFolder(const std::string& folder) {
@@ -70,6 +71,14 @@ int runExtractor(const std::vector<std::string>& arguments, std::ostream& out, s
     }
     extractor.options = commandLine.options;
     const ExtractorOptions& options = extractor.options;
+    // Checked before the output file is emptied: a TextGrid renamed over it would replace the
+    // records it holds by then.
+    if (const std::optional<PerInputFile> clash =
+            perInputFileOnOutput(options, commandLine.inputFiles)) {
+        extractor.console.printError("Cannot write " + clash->kind + " " + clash->path.string() +
+                                     " over the output file.");
+        return kExitBadOption;
+    }
 
     if (!options.quiet) {
         printBanner(out);

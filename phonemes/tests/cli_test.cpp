@@ -264,4 +264,48 @@ TEST_F(Cli, HelpAndVersionThatCannotBeWrittenFail) {
     }
 }
 
+// A TextGrid that would land on the output file stops the run before anything is written:
+// the records there would be replaced by it. The same file by another path, a hard link or a
+// symbolic link is found too, and so is a path that does not exist yet.
+TEST_F(Cli, ATextGridOnTheOutputFileStopsTheRunBeforeAnythingIsWritten) {
+    const std::string kRecords = "[old.wav]\t0\r\n\r\n";
+    for (const char* name : {"hello.wav", "quick.wav", "a.wav", "b.wav", "h2.wav"}) {
+        dir.write(name, "");
+    }
+    dir.write("tg/hello.TextGrid", kRecords);
+    dir.write("tg/a.TextGrid", kRecords);
+    std::filesystem::create_hard_link(dir / "tg/a.TextGrid", dir / "linked.txt");
+    std::filesystem::create_symlink("tg/b.TextGrid", dir / "pointer.txt");
+    const struct {
+        std::vector<std::string> arguments;
+        std::string textGrid;  // as the error line names it
+        std::string output;    // the file that holds the records, if any
+    } cases[] = {
+        {{"-o", "tg/hello.TextGrid", "--textgrid", "tg", "hello.wav", "quick.wav"},
+         "tg/hello.TextGrid", "tg/hello.TextGrid"},
+        {{"-o", "./tg/../tg/hello.TextGrid", "--textgrid=tg/", "q*.wav", "h*.wav"},
+         "tg/hello.TextGrid", "tg/hello.TextGrid"},
+        {{"-o", "h2.TextGrid", "--textgrid", ".", "h2.wav"}, "./h2.TextGrid", ""},
+        {{"-o", "new/h2.TextGrid", "--textgrid", "new", "h2.wav"}, "new/h2.TextGrid", ""},
+        {{"-o", "linked.txt", "--textgrid", "tg", "a.wav"}, "tg/a.TextGrid", "linked.txt"},
+        {{"-o", "pointer.txt", "--textgrid", "tg", "b.wav"}, "tg/b.TextGrid", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments[1]);
+        std::vector<std::string> arguments = {"-p"};
+        arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+        ProgramResult result = run(arguments);
+        EXPECT_EQ(result.status, 2);
+        EXPECT_EQ(result.out, "");
+        EXPECT_EQ(result.err, "ERROR: Cannot write TextGrid file " + c.textGrid +
+                                  " over the output file.\n");
+        if (!c.output.empty()) {
+            EXPECT_EQ(readFile(dir / c.output), kRecords);
+        }
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir / "h2.TextGrid"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "new"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "tg/b.TextGrid"));
+}
+
 }  // namespace
