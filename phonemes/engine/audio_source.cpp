@@ -84,6 +84,10 @@ StreamFormat describe(const SF_INFO& info) {
 }
 
 std::int16_t toInt16(float sample) {
+    // NaN passes std::clamp unchanged, and its cast to an integer is undefined: it is silence.
+    if (std::isnan(sample)) {
+        return 0;
+    }
     const float scaled = std::nearbyint(sample * kInt16Scale);
     return static_cast<std::int16_t>(std::clamp(scaled, -kInt16Scale, kInt16Scale - 1.0f));
 }

@@ -158,7 +158,9 @@ bool RecognitionSession::processFile(const std::string& path) {
     if (!extractor_.options.quiet) {
         console.printLine("FILE: " + baseName);
     }
-    const std::optional<std::string> hint = extractor_.hints.findHint(baseName);
+    const std::optional<std::string_view> found = extractor_.hints.findHint(baseName);
+    const std::optional<std::string> hint =
+        found ? std::optional<std::string>(*found) : std::nullopt;
     extractor_.timeline.clear();
 
     if (const std::optional<std::string_view> failure = setUp(path, hint)) {

@@ -6,6 +6,7 @@
 
 #include "engine/speech_model.h"
 #include "file_stream.h"
+#include "model_loads.h"
 #include "reco_context.h"
 #include "recognition_engine.h"
 #include "speech_api.h"
@@ -100,8 +101,12 @@ HRESULT createInprocRecognizer(IUnknown* outer, std::uint32_t /*classContext*/, 
         // Recognisers made on one thread share that thread's model; recognisers on threads
         // that work at the same time have one each, as a decoder serves one recognition at a
         // time.
-        return createComObject<InprocRecognizer>(iid, object, engine::SpeechModel::forThisThread(),
-                                                 threadCancellation());
+        const std::stop_token cancellation = threadCancellation();
+        engine::SpeechModel* model = modelForThisThread(cancellation);
+        if (model == nullptr) {
+            return E_FAIL;  // the work was stopped before the model could load
+        }
+        return createComObject<InprocRecognizer>(iid, object, *model, cancellation);
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     } catch (const std::exception&) {

@@ -1,6 +1,8 @@
 #include "batch_driver.h"
 
 #include <atomic>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -8,6 +10,7 @@
 #include "file_results.h"
 #include "output_file.h"
 #include "parallel_batch.h"
+#include "per_input_files.h"
 #include "platform.h"
 #include "stop_signals.h"
 
@@ -16,13 +19,26 @@ namespace {
 
 constexpr int kExitSuccess = 0;
 constexpr int kExitFailure = 1;
-constexpr int kExitBadOption = 2;  // a long option with a missing or bad value
+constexpr int kExitBadOption = 2;  // a long option with a missing or bad value, or options that clash
 
 // Makes the folder (and its parents) if it is missing; true when it exists afterwards.
 bool ensureFolder(const std::string& folder) {
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     return std::filesystem::is_directory(folder, error);
+}
+
+// The help or version text is all such a run gives: when it cannot be written (a full disk, a
+// closed pipe), the run fails with the system's reason.
+int statusAfterPrinting(std::ostream& out, Console& console) {
+    if (out.flush()) {
+        return kExitSuccess;
+    }
+    const int error = errno;
+    console.printError(std::string("Cannot write standard output") +
+                       (error != 0 ? std::string(": ") + std::strerror(error) : std::string()) +
+                       ".");
+    return kExitFailure;
 }
 
 }  // namespace
@@ -44,16 +60,25 @@ int runExtractor(const std::vector<std::string>& arguments, std::ostream& out, s
         extractor.console.printError(commandLine.error);
         return kExitBadOption;
     }
-    if (commandLine.showHelp) {
-        printHelp(out, programName, ExtractorOptions{});
-        return kExitSuccess;
-    }
-    if (commandLine.showVersion) {
-        printVersion(out);
-        return kExitSuccess;
+    if (commandLine.showHelp || commandLine.showVersion) {
+        errno = 0;
+        if (commandLine.showHelp) {
+            printHelp(out, programName, ExtractorOptions{});
+        } else {
+            printVersion(out);
+        }
+        return statusAfterPrinting(out, extractor.console);
     }
     extractor.options = commandLine.options;
     const ExtractorOptions& options = extractor.options;
+    // Checked before the output file is emptied: a TextGrid renamed over it would replace the
+    // records it holds by then.
+    if (const std::optional<PerInputFile> clash =
+            perInputFileOnOutput(options, commandLine.inputFiles)) {
+        extractor.console.printError("Cannot write " + clash->kind + " " + clash->path.string() +
+                                     " over the output file.");
+        return kExitBadOption;
+    }
 
     if (!options.quiet) {
         printBanner(out);
@@ -84,7 +109,7 @@ int runExtractor(const std::vector<std::string>& arguments, std::ostream& out, s
     }
     ParallelBatch batch(extractor, std::move(commandLine.inputFiles), settings, makeProcessor);
     BatchEnd end = BatchEnd::kCompleted;
-    std::atomic<int> signal{0};  // the first of SIGINT and SIGTERM that came
+    std::atomic<int> signal{0};  // the first of SIGINT, SIGTERM and SIGHUP that came
     {
         const StopSignals stopSignals([&](int received) {
             int none = 0;

@@ -1,7 +1,7 @@
 #pragma once
 
 #include <istream>
-#include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -10,7 +10,9 @@ namespace phonemes {
 
 class Console;
 
-// Known transcripts, keyed by the bare file name (with extension) they belong to.
+// Known transcripts, keyed by the bare file name (with extension) they belong to. The entries
+// are read-only once read, and copies of a table share them: the workers of a batch hold one
+// table between them, however large the hints file.
 class HintTable {
   public:
     // Reads "name:transcript" lines from the named file. An empty name reads nothing; a file
@@ -18,15 +20,20 @@ class HintTable {
     void loadHints(const std::string& hintsFile, Console& console);
 
     // Reads entries from an open stream; returns false when the stream failed before its end.
-    // Lines in UTF-8 are stored byte for byte; any other line is read as Windows-1252 and
-    // stored in UTF-8, under its key as written and under the key in UTF-8.
+    // A byte-order mark at the start of the stream is skipped. Lines in UTF-8 are stored byte
+    // for byte; any other line is read as Windows-1252 and stored in UTF-8, under its key as
+    // written and under the key in UTF-8. A NUL byte in a transcript becomes a space. Of lines
+    // with the same key the last counts. Entries read before, by this table, are kept; copies
+    // made before keep the entries they had.
     bool readEntries(std::istream& in);
 
-    // The transcript for a file's base name, compared byte for byte. A found hint may be empty.
-    std::optional<std::string> findHint(std::string_view name) const;
+    // The transcript for a file's base name, compared byte for byte. A found hint may be empty;
+    // it stays valid as long as this table or a copy of it.
+    std::optional<std::string_view> findHint(std::string_view name) const;
 
   private:
-    std::map<std::string, std::string, std::less<>> hints_;
+    struct Entries;
+    std::shared_ptr<const Entries> entries_;
 };
 
 }  // namespace phonemes

@@ -10,6 +10,11 @@
 // process may use and the terminal.
 namespace phonemes {
 
+// Opens /dev/null on each of the descriptors 0, 1 and 2 that is closed, so that no file the
+// program opens later takes one of them: console lines would otherwise land in that file. False
+// when one of them cannot be opened.
+bool ensureStandardDescriptors();
+
 // The number of cores the process may run on (its CPU affinity); at least 1.
 unsigned usableCoreCount();
 

@@ -13,7 +13,7 @@ namespace phonemes {
 
 StopSignals::StopSignals(std::function<void(int)> onSignal) : onSignal_(std::move(onSignal)) {
     sigemptyset(&signals_);
-    for (const int signal : {SIGINT, SIGTERM}) {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
         // A blocked signal is kept pending even when the process ignores it (as a shell does
         // for SIGINT in a job started with '&'), so an ignored one is left out altogether.
         struct sigaction action {};

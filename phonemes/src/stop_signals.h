@@ -7,10 +7,10 @@
 
 namespace phonemes {
 
-// While it lives, SIGINT and SIGTERM do not end the process at once: they are blocked on the
-// calling thread and on every thread it starts from then on, and a watcher thread of its own
-// hands each one that arrives to the callback, outside any signal handler, so the program can
-// stop in good order. A signal that the process ignores stays ignored. At the end a signal
+// While it lives, SIGINT, SIGTERM and SIGHUP (a closed terminal or ssh session) do not end the
+// process at once: they are blocked on the calling thread and on every thread it starts from
+// then on, and a watcher thread of its own hands each one that arrives to the callback, outside
+// any signal handler, so the program can stop in good order. A signal that the process ignores stays ignored. At the end a signal
 // still pending is handed over too, and the signals are unblocked again.
 class StopSignals {
   public:
@@ -31,7 +31,7 @@ class StopSignals {
 };
 
 // The exit status of a program that a signal stopped: 128 + the signal's number, as shells
-// report it (130 for SIGINT, 143 for SIGTERM).
+// report it (130 for SIGINT, 143 for SIGTERM, 129 for SIGHUP).
 constexpr int exitStatusForSignal(int signal) {
     return 128 + signal;
 }

@@ -1,16 +1,12 @@
 #include "textgrid_writer.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <fstream>
 #include <string>
-#include <system_error>
 #include <vector>
-
-#include <unistd.h>
 
 #include "kept_phones.h"
 #include "output_text.h"
+#include "replace_file.h"
 
 namespace phonemes {
 namespace {
@@ -128,25 +124,9 @@ std::filesystem::path textGridPathFor(const std::filesystem::path& folder,
 
 bool saveTextGrid(const std::filesystem::path& path, const PhoneTimeline& timeline,
                   std::int32_t minimumDuration) {
-    // The process id keeps two runs that write into one folder from sharing a temporary file.
-    std::filesystem::path temporary = path;
-    temporary += ".tmp" + std::to_string(::getpid());
-    bool written = false;
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        written = out && writeTextGrid(out, timeline, minimumDuration);
-        out.close();
-        written = written && !out.fail();
-    }
-    std::error_code error;
-    if (written) {
-        std::filesystem::rename(temporary, path, error);
-        if (!error) {
-            return true;
-        }
-    }
-    std::filesystem::remove(temporary, error);
-    return false;
+    return replaceFile(path, [&](std::ostream& out) {
+        return writeTextGrid(out, timeline, minimumDuration);
+    });
 }
 
 }  // namespace phonemes

@@ -23,8 +23,8 @@ std::filesystem::path textGridPathFor(const std::filesystem::path& folder,
                                       std::string_view baseName);
 
 // Writes the TextGrid to the path through a temporary file beside it, which is renamed over
-// the path only once complete: the path never holds half a TextGrid. False on failure, with
-// nothing left behind.
+// the path only once complete (replaceFile): the path never holds half a TextGrid. False on
+// failure, with nothing left behind.
 bool saveTextGrid(const std::filesystem::path& path, const PhoneTimeline& timeline,
                   std::int32_t minimumDuration);
 

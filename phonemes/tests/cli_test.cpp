@@ -222,4 +222,90 @@ TEST_F(Cli, TextGridFolderIsCreatedOrItsFailureStopsTheRun) {
     EXPECT_FALSE(std::filesystem::exists(dir / "other.txt"));
 }
 
+// A console stream the caller closed (`2>&-`) gets /dev/null: neither the output file nor a
+// TextGrid may take its descriptor and receive console lines. Without a speech model every file
+// fails with an error line, so the output file must end up empty.
+TEST_F(Cli, ClosedConsoleStreamsWriteNothingIntoTheOutputFile) {
+    std::filesystem::create_directory(dir / "no-model");
+    dir.write("a.wav", "not audio\n");
+    dir.write("b.wav", "not audio either\n");
+    const struct {
+        const char* closed;  // shell redirections that close descriptors
+        const char* jobs;
+    } cases[] = {
+        {"2>&-", "1"}, {"2>&-", "2"}, {">&-", "1"}, {"<&- >&- 2>&-", "2"},
+    };
+    for (const auto& c : cases) {
+        for (const char* format : {"records", "json"}) {
+            SCOPED_TRACE(std::string(c.closed) + " --jobs " + c.jobs + " --format " + format);
+            const std::string command =
+                "PHONEMES_MODEL_DIR=no-model; export PHONEMES_MODEL_DIR; exec \"$0\" \"$@\" " +
+                std::string(c.closed);
+            ProgramResult result = phonemes::testing::runProgram(
+                "/bin/sh",
+                {"-c", command, PHONEMES_PROGRAM, "--jobs", c.jobs, "--format", format, "-o",
+                 "out.txt", "--textgrid", "grids", "a.wav", "b.wav"},
+                dir.path());
+            EXPECT_EQ(result.status, 0);
+            EXPECT_EQ(readFile(dir / "out.txt"), "");
+        }
+    }
+}
+
+// Help and version text that cannot be written fail the run with the system's reason.
+TEST_F(Cli, HelpAndVersionThatCannotBeWrittenFail) {
+    for (const char* option : {"--help", "--version"}) {
+        SCOPED_TRACE(option);
+        ProgramResult result = phonemes::testing::runProgram(
+            "/bin/sh", {"-c", "exec \"$0\" \"$@\" >/dev/full", PHONEMES_PROGRAM, option},
+            dir.path());
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.err, "ERROR: Cannot write standard output: No space left on device.\n");
+    }
+}
+
+// A TextGrid that would land on the output file stops the run before anything is written:
+// the records there would be replaced by it. The same file by another path, a hard link or a
+// symbolic link is found too, and so is a path that does not exist yet.
+TEST_F(Cli, ATextGridOnTheOutputFileStopsTheRunBeforeAnythingIsWritten) {
+    const std::string kRecords = "[old.wav]\t0\r\n\r\n";
+    for (const char* name : {"hello.wav", "quick.wav", "a.wav", "b.wav", "h2.wav"}) {
+        dir.write(name, "");
+    }
+    dir.write("tg/hello.TextGrid", kRecords);
+    dir.write("tg/a.TextGrid", kRecords);
+    std::filesystem::create_hard_link(dir / "tg/a.TextGrid", dir / "linked.txt");
+    std::filesystem::create_symlink("tg/b.TextGrid", dir / "pointer.txt");
+    const struct {
+        std::vector<std::string> arguments;
+        std::string textGrid;  // as the error line names it
+        std::string output;    // the file that holds the records, if any
+    } cases[] = {
+        {{"-o", "tg/hello.TextGrid", "--textgrid", "tg", "hello.wav", "quick.wav"},
+         "tg/hello.TextGrid", "tg/hello.TextGrid"},
+        {{"-o", "./tg/../tg/hello.TextGrid", "--textgrid=tg/", "q*.wav", "h*.wav"},
+         "tg/hello.TextGrid", "tg/hello.TextGrid"},
+        {{"-o", "h2.TextGrid", "--textgrid", ".", "h2.wav"}, "./h2.TextGrid", ""},
+        {{"-o", "new/h2.TextGrid", "--textgrid", "new", "h2.wav"}, "new/h2.TextGrid", ""},
+        {{"-o", "linked.txt", "--textgrid", "tg", "a.wav"}, "tg/a.TextGrid", "linked.txt"},
+        {{"-o", "pointer.txt", "--textgrid", "tg", "b.wav"}, "tg/b.TextGrid", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments[1]);
+        std::vector<std::string> arguments = {"-p"};
+        arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+        ProgramResult result = run(arguments);
+        EXPECT_EQ(result.status, 2);
+        EXPECT_EQ(result.out, "");
+        EXPECT_EQ(result.err, "ERROR: Cannot write TextGrid file " + c.textGrid +
+                                  " over the output file.\n");
+        if (!c.output.empty()) {
+            EXPECT_EQ(readFile(dir / c.output), kRecords);
+        }
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir / "h2.TextGrid"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "new"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "tg/b.TextGrid"));
+}
+
 }  // namespace

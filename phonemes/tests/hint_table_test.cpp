@@ -100,6 +100,51 @@ TEST(HintTable, LinesThatAreNotUtf8AreReadAsWindows1252) {
     }
 }
 
+// Notepad starts a UTF-8 file with a byte-order mark: it is no part of the first name. Only a
+// mark at the very start is skipped; what follows it is read by the usual rule.
+TEST(HintTable, ALeadingByteOrderMarkIsSkipped) {
+    const std::string kMark = "\xEF\xBB\xBF";
+    const struct {
+        const char* name;
+        std::string bytes;
+        std::vector<std::pair<std::string, std::optional<std::string>>> lookups;
+    } cases[] = {
+        {"UTF-8", kMark + "good.wav:she uses both names\r\nnext.wav:more\r\n",
+         {{"good.wav", "she uses both names"}, {"next.wav", "more"},
+          {kMark + "good.wav", std::nullopt}}},
+        {"Windows-1252 after the mark", kMark + "caf\xE9.wav:na\xEFve\n",
+         {{"caf\xC3\xA9.wav", "na\xC3\xAFve"}, {"caf\xE9.wav", "na\xC3\xAFve"}}},
+        {"a mark on a later line is kept", "a.wav:one\n" + kMark + "b.wav:two\n",
+         {{"a.wav", "one"}, {"b.wav", std::nullopt}, {kMark + "b.wav", "two"}}},
+        {"a mark alone", kMark, {{"", std::nullopt}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const HintTable table = tableFrom(c.bytes);
+        for (const auto& [name, hint] : c.lookups) {
+            EXPECT_EQ(table.findHint(name), hint) << "name: '" << name << "'";
+        }
+    }
+}
+
+// The recogniser takes a transcript as a C string, which would end at a NUL byte: a NUL
+// separates words as a space does.
+TEST(HintTable, NulBytesInATranscriptSeparateWords) {
+    using namespace std::string_literals;
+    const HintTable table = tableFrom(
+        "inside.wav:hel\0lo world\n"
+        "ends.wav:\0two\0\0words\0\n"
+        "cp1252.wav:caf\xE9\0au lait\n"s);
+    const LookupCase cases[] = {
+        {"inside.wav", "hel lo world"},
+        {"ends.wav", " two  words "},
+        {"cp1252.wav", "caf\xC3\xA9 au lait"},
+    };
+    for (const LookupCase& c : cases) {
+        EXPECT_EQ(table.findHint(c.name), c.hint) << "name: '" << c.name << "'";
+    }
+}
+
 TEST(HintTable, LongLinesAreReadWhole) {
     std::string transcript(100000, 'w');
     EXPECT_EQ(tableFrom("long.wav:" + transcript + "\n").findHint("long.wav"), transcript);

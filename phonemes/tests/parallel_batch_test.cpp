@@ -295,6 +295,29 @@ TEST_P(ParallelBatchTest, AFailedRecordCancelsFilesStillAtWork) {
 INSTANTIATE_TEST_SUITE_P(Jobs, ParallelBatchTest, ::testing::Values(1u, 2u, 4u),
                          [](const auto& info) { return std::to_string(info.param) + "_jobs"; });
 
+// However many workers, one hints table is in memory: each worker's extractor reads the
+// batch's own entries, not a copy of them.
+TEST(ParallelBatchHints, EveryWorkerReadsTheBatchsOwnTable) {
+    TempDir dir;
+    std::ostringstream console;
+    Extractor extractor(console, console);
+    std::istringstream hints("a.wav:the one transcript\n");
+    ASSERT_TRUE(extractor.hints.readEntries(hints));
+    const std::string_view batchHint = *extractor.hints.findHint("a.wav");
+    std::vector<std::string> paths;
+    for (const char* name : {"a.wav", "b.wav", "c.wav", "d.wav"}) {
+        paths.push_back(dir.write(name, "").string());
+    }
+    std::vector<const char*> workerHints;
+    FakeWorld world;
+    const ParallelBatch batch(extractor, paths, {4, std::nullopt}, [&](Extractor& own) {
+        const std::optional<std::string_view> hint = own.hints.findHint("a.wav");
+        workerHints.push_back(hint ? hint->data() : nullptr);
+        return std::make_unique<FakeProcessor>(own, world);
+    });
+    EXPECT_EQ(workerHints, std::vector<const char*>(4, batchHint.data()));
+}
+
 TEST(ParallelBatchProgress, IsDrawnBetweenConsoleLinesAndErasedAtTheEnd) {
     for (unsigned jobs : {1u, 2u}) {
         SCOPED_TRACE(std::to_string(jobs) + " jobs");

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -11,6 +12,7 @@
 namespace phonemes {
 namespace {
 
+using testing::readFile;
 using testing::TextGridInterval;
 
 struct TextGridCase {
@@ -128,6 +130,27 @@ TEST(TextGridPath, ReplacesTheExtensionOfTheBaseName) {
     for (const auto& [name, path] : cases) {
         EXPECT_EQ(textGridPathFor("grids", name).string(), path);
     }
+}
+
+// A name as long as the folder takes (255 bytes) is written too: the temporary file beside it
+// has a short name of its own. The TextGrid gets the mode of any new file, and nothing else
+// is left in the folder.
+TEST(TextGridFile, ANameOfTheLongestLengthIsWrittenWithNothingLeftBeside) {
+    PhoneInventory inventory;
+    PhoneTimeline timeline(inventory);
+    testing::TempDir dir;
+    std::ofstream(dir / "plain") << "a file made as usual\n";
+    const std::string name = std::string(255 - std::string(".TextGrid").size(), 'L') + ".TextGrid";
+    ASSERT_TRUE(saveTextGrid(dir / name, timeline, 10));
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+        left.push_back(entry.path().filename().string());
+    }
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{name, "plain"}));
+    EXPECT_EQ(std::filesystem::status(dir / name).permissions(),
+              std::filesystem::status(dir / "plain").permissions());
+    EXPECT_TRUE(readFile(dir / name).starts_with("File type = \"ooTextFile\"\n"));
 }
 
 TEST(TextGridFile, AFailedWriteLeavesNothingBehind) {

@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <fstream>
+#include <limits>
 #include <numbers>
 
 #include "test_support.h"
@@ -211,6 +212,28 @@ TEST(AudioSource, AnEmptyWavIsOpenAndHasNoSamples) {
     auto source = AudioSource::open(dir / "empty.wav");
     EXPECT_EQ(source->format(), pcm(kFormatTagPcm, 1, 22050, 16));
     EXPECT_TRUE(readAll(*source).empty());
+}
+
+// Float samples are taken as they are written, at the model's rate: full scale saturates, and
+// samples that are not a number (which a broken editor or a division by zero can leave in a
+// float file) become silence.
+TEST(AudioSource, FloatSamplesBeyondFullScaleSaturateAndNaNIsSilence) {
+    TempDir dir;
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float infinity = std::numeric_limits<float>::infinity();
+    const std::vector<float> written = {0.5f, nan, -nan, 0.25f, infinity, -infinity, 2.0f, -0.5f};
+    const std::vector<std::int16_t> expected = {16384, 0, 0, 8192, 32767, -32768, 32767, -16384};
+    SF_INFO info{};
+    info.samplerate = static_cast<int>(kModelSampleRate);
+    info.channels = 1;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+    SNDFILE* file = sf_open((dir / "float.wav").c_str(), SFM_WRITE, &info);
+    ASSERT_NE(file, nullptr) << sf_strerror(nullptr);
+    EXPECT_EQ(sf_writef_float(file, written.data(), static_cast<sf_count_t>(written.size())),
+              static_cast<sf_count_t>(written.size()));
+    sf_close(file);
+    auto source = AudioSource::open(dir / "float.wav");
+    EXPECT_EQ(readAll(*source), expected);
 }
 
 // A canonical 44-byte WAV header for 16-bit PCM with the given fields, without data.

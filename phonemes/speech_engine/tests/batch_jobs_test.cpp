@@ -256,7 +256,8 @@ struct StopSignal {
 // Each signal in the middle of the long recording, once the two records before it are written:
 // the run ends at once with its own status, and the output file holds those two records.
 TEST_P(StoppedBatch, BySignalsWithTheRecordsBeforeWhole) {
-    for (const StopSignal stop : {StopSignal{SIGINT, 130}, StopSignal{SIGTERM, 143}}) {
+    for (const StopSignal stop :
+         {StopSignal{SIGINT, 130}, StopSignal{SIGTERM, 143}, StopSignal{SIGHUP, 129}}) {
         SCOPED_TRACE(strsignal(stop.signal));
         fs::remove(dir_ / "out.txt");  // what the run before left is no sign of this one
         testing::RunningProgram program(PHONEMES_PROGRAM, arguments({}), dir_.path());
