@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_report.h"
 #include "engine/audio_source.h"
 #include "engine/phone_set.h"
 #include "engine/pronunciation.h"
@@ -119,14 +120,6 @@ double secondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-// CPU time of the calling thread: the side-by-side comparison is not disturbed by other
-// processes on the machine.
-double threadCpuSeconds() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
-
 long peakMemoryKiB() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
@@ -191,22 +184,6 @@ std::vector<Utterance> makeFliteBatch(const fs::path& dir) {
     });
 }
 
-// Keeps what a recognition delivers.
-class Collector : public RecognitionListener {
-  public:
-    void onHypothesis(const std::string&) override { ++hypotheses; }
-    void onPhrase(const RecognizedPhrase& phrase, PhraseKind kind) override {
-        phrases.push_back(phrase);
-        kinds.push_back(kind);
-    }
-    void onEndOfStream(std::uint64_t) override { ended = true; }
-
-    std::vector<RecognizedPhrase> phrases;
-    std::vector<PhraseKind> kinds;
-    int hypotheses = 0;
-    bool ended = false;
-};
-
 Collector recognizeFile(Recognizer& recognizer, const fs::path& file, const std::string* text) {
     Collector collector;
     auto source = AudioSource::open(file);
@@ -232,34 +209,6 @@ std::pair<double, double> fitLine(const std::vector<double>& x, const std::vecto
     const double slope = sxx > 0.0 ? sxy / sxx : 0.0;
     return {my - slope * mx, slope};
 }
-
-std::string verdict(bool ok) {
-    return ok ? "yes" : "NO";
-}
-
-template <typename... Args>
-std::string format(const char* pattern, Args... args) {
-    const int length = std::snprintf(nullptr, 0, pattern, args...);
-    std::string text(static_cast<std::size_t>(std::max(length, 0)), '\0');
-    std::snprintf(text.data(), text.size() + 1, pattern, args...);
-    return text;
-}
-
-// A Markdown table written row by row to standard output.
-class Table {
-  public:
-    explicit Table(const std::vector<std::string>& header) {
-        row(header);
-        row(std::vector<std::string>(header.size(), "---"));
-    }
-    void row(const std::vector<std::string>& cells) {
-        std::string line = "|";
-        for (const std::string& cell : cells) {
-            line += " " + cell + " |";
-        }
-        std::puts(line.c_str());
-    }
-};
 
 // The bare decoder with the recogniser's configuration, fed the same 16 kHz audio as one
 // utterance per file.
@@ -496,10 +445,6 @@ VoiceResult measureVoice(const std::string& voice, const std::vector<Utterance>&
         }
     }
     return result;
-}
-
-std::string percent(double share) {
-    return format("%.1f %%", share * 100.0);
 }
 
 // The two voices in both modes side by side, with the targets of the acoustic mode.

@@ -6,8 +6,6 @@
 // Every utterance is aligned to its own words. Speakers are split into two halves (alternate
 // pairs of speaker folders in name order), so that anything tuned on one half is also reported
 // on the other. --dictation adds the CPU time of dictation in each mode.
-#include <time.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -15,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_report.h"
 #include "engine/audio_source.h"
 #include "engine/pronunciation.h"
 #include "engine/recognizer.h"
@@ -34,58 +33,6 @@ constexpr double kMaxMeanAbsoluteMs = 14.0;
 constexpr double kMinWordNearShare = 0.95;
 constexpr double kMinHintSpeedup = 30.0;
 constexpr double kMaxDictationCost = 1.3;
-
-double threadCpuSeconds() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
-
-template <typename... Args>
-std::string format(const char* pattern, Args... args) {
-    char text[256];
-    std::snprintf(text, sizeof text, pattern, args...);
-    return text;
-}
-
-std::string percent(double share) {
-    return format("%.1f %%", share * 100.0);
-}
-
-std::string verdict(bool ok) {
-    return ok ? "yes" : "NO";
-}
-
-// A Markdown table written row by row to standard output.
-class Table {
-  public:
-    explicit Table(const std::vector<std::string>& header) {
-        row(header);
-        std::vector<std::string> rule(header.size(), "---");
-        row(rule);
-    }
-    void row(const std::vector<std::string>& cells) {
-        std::printf("|");
-        for (const std::string& cell : cells) {
-            std::printf(" %s |", cell.c_str());
-        }
-        std::printf("\n");
-    }
-};
-
-// Keeps what a recognition delivers.
-class Collector : public RecognitionListener {
-  public:
-    void onHypothesis(const std::string&) override {}
-    void onPhrase(const RecognizedPhrase& phrase, PhraseKind kind) override {
-        phrases.push_back(phrase);
-        kinds.push_back(kind);
-    }
-    void onEndOfStream(std::uint64_t) override {}
-
-    std::vector<RecognizedPhrase> phrases;
-    std::vector<PhraseKind> kinds;
-};
 
 struct Mode {
     std::string name;
