@@ -14,8 +14,17 @@ std::string percent(double share) {
     return format("%.1f %%", share * 100.0);
 }
 
+namespace {
+int missed = 0;
+}  // namespace
+
 std::string verdict(bool ok) {
+    missed += ok ? 0 : 1;
     return ok ? "yes" : "NO";
+}
+
+int missedTargets() {
+    return missed;
 }
 
 Table::Table(const std::vector<std::string>& header) {

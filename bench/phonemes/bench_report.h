@@ -22,8 +22,10 @@ std::string format(const char* pattern, Args... args) {
 }
 
 std::string percent(double share);
-// "yes" or "NO", for a column that says whether a target was met.
+// "yes" or "NO", for a column that says whether a target was met. Each NO is counted.
 std::string verdict(bool ok);
+// How many targets verdict() has reported missed.
+int missedTargets();
 
 // A Markdown table written row by row to standard output.
 class Table {
