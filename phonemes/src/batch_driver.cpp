@@ -19,7 +19,8 @@ namespace {
 
 constexpr int kExitSuccess = 0;
 constexpr int kExitFailure = 1;
-constexpr int kExitBadOption = 2;  // a long option with a missing or bad value, or options that clash
+// A long option with a missing or bad value, or options that clash.
+constexpr int kExitBadOption = 2;
 
 // Makes the folder (and its parents) if it is missing; true when it exists afterwards.
 bool ensureFolder(const std::string& folder) {
@@ -72,12 +73,15 @@ int runExtractor(const std::vector<std::string>& arguments, std::ostream& out, s
     extractor.options = commandLine.options;
     const ExtractorOptions& options = extractor.options;
     // Checked before the output file is emptied: a TextGrid renamed over it would replace the
-    // records it holds by then.
-    if (const std::optional<PerInputFile> clash =
-            perInputFileOnOutput(options, commandLine.inputFiles)) {
-        extractor.console.printError("Cannot write " + clash->kind + " " + clash->path.string() +
-                                     " over the output file.");
-        return kExitBadOption;
+    // records it holds by then, and one renamed over the hints file the user's transcripts.
+    for (const auto& [target, name] : {std::pair{&options.outputFile, "output file"},
+                                       std::pair{&options.hintsFile, "hints file"}}) {
+        if (const std::optional<PerInputFile> clash =
+                perInputFileOn(*target, options, commandLine.inputFiles)) {
+            extractor.console.printError("Cannot write " + clash->kind + " " +
+                                         clash->path.string() + " over the " + name + ".");
+            return kExitBadOption;
+        }
     }
 
     if (!options.quiet) {

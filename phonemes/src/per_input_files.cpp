@@ -57,12 +57,13 @@ std::vector<PerInputFile> perInputFilesFor(const ExtractorOptions& options,
     return files;
 }
 
-std::optional<PerInputFile> perInputFileOnOutput(const ExtractorOptions& options,
-                                                 const std::vector<std::string>& inputFiles) {
-    if (options.outputFile.empty()) {
-        return std::nullopt;  // no output file can be opened: the run fails before any input
+std::optional<PerInputFile> perInputFileOn(const std::string& target,
+                                           const ExtractorOptions& options,
+                                           const std::vector<std::string>& inputFiles) {
+    if (target.empty()) {
+        return std::nullopt;  // no such file is read or written
     }
-    const fs::path output = resolvedPath(options.outputFile);
+    const fs::path output = resolvedPath(target);
     const std::optional<FileIdentity> outputIdentity = identityOf(output);
     // Per-input files share their folders: each is resolved once, not once per input.
     fs::path folder;
@@ -73,7 +74,7 @@ std::optional<PerInputFile> perInputFileOnOutput(const ExtractorOptions& options
             if (outputIdentity) {
                 clash = identityOf(file.path) == outputIdentity;
             } else {
-                // The output does not exist, so a per-input file that does is another one; one
+                // The target does not exist, so a per-input file that does is another one; one
                 // that does not is written by a rename, which follows no link at its own name.
                 if (file.path.parent_path() != folder || resolvedFolder.empty()) {
                     folder = file.path.parent_path();

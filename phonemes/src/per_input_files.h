@@ -20,11 +20,12 @@ struct PerInputFile {
 std::vector<PerInputFile> perInputFilesFor(const ExtractorOptions& options,
                                            std::string_view baseName);
 
-// The first per-input file of the inputs that would land on the output file: the same file
-// (device and inode) when both exist, else the same path once the folders and any symbolic
-// link that the output's name is are resolved. Writing it would replace the records. None when
-// no such file is found.
-std::optional<PerInputFile> perInputFileOnOutput(const ExtractorOptions& options,
-                                                 const std::vector<std::string>& inputFiles);
+// The first per-input file of the inputs that would land on the file named `target` (the output
+// file, the hints file): the same file (device and inode) when both exist, else the same path
+// once the folders and any symbolic link that the target's name is are resolved. Writing it
+// would replace what the target holds. None when no such file is found, or `target` is empty.
+std::optional<PerInputFile> perInputFileOn(const std::string& target,
+                                           const ExtractorOptions& options,
+                                           const std::vector<std::string>& inputFiles);
 
 }  // namespace phonemes

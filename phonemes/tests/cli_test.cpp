@@ -308,4 +308,16 @@ TEST_F(Cli, ATextGridOnTheOutputFileStopsTheRunBeforeAnythingIsWritten) {
     EXPECT_FALSE(std::filesystem::exists(dir / "tg/b.TextGrid"));
 }
 
+// Nor may a TextGrid land on the hints file, whose transcripts it would replace.
+TEST_F(Cli, ATextGridOnTheHintsFileStopsTheRun) {
+    const std::string kHints = "a.wav:hello world\n";
+    dir.write("a.wav", "");
+    dir.write("tg/a.TextGrid", kHints);
+    ProgramResult result = run({"-h", "tg/a.TextGrid", "--textgrid", "tg", "a.wav"});
+    EXPECT_EQ(result.status, 2);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, "ERROR: Cannot write TextGrid file tg/a.TextGrid over the hints file.\n");
+    EXPECT_EQ(readFile(dir / "tg/a.TextGrid"), kHints);
+}
+
 }  // namespace
