@@ -117,13 +117,19 @@ struct Split {
     std::vector<bool> chosen;
 };
 
-std::vector<Split> splitsOf(const std::vector<LabelledUtterance>& corpus) {
+// The speakers in corpus order (the corpus holds each speaker's utterances together).
+std::vector<std::string> speakersOf(const std::vector<LabelledUtterance>& corpus) {
     std::vector<std::string> speakers;
     for (const LabelledUtterance& u : corpus) {
         if (speakers.empty() || speakers.back() != u.speaker) {
             speakers.push_back(u.speaker);
         }
     }
+    return speakers;
+}
+
+std::vector<Split> splitsOf(const std::vector<LabelledUtterance>& corpus) {
+    const std::vector<std::string> speakers = speakersOf(corpus);
     Split all{"all speakers", std::vector<bool>(corpus.size(), true)};
     Split first{"half A", std::vector<bool>(corpus.size(), false)};
     Split second{"half B", std::vector<bool>(corpus.size(), false)};
@@ -136,22 +142,18 @@ std::vector<Split> splitsOf(const std::vector<LabelledUtterance>& corpus) {
 }
 
 void printScores(const std::vector<Mode>& modes, const std::vector<Scores>& scores,
-                 const std::string& title, bool withTargets) {
+                 const std::string& title) {
     std::printf("\n### %s\n\n", title.c_str());
     std::vector<std::string> header = {"measure"};
     for (const Mode& m : modes)
         header.push_back(m.name);
-    if (withTargets) {
-        header.push_back("target (acoustic)");
-    }
+    header.push_back("target (acoustic)");
     Table table(header);
     const auto row = [&](const std::string& name, auto value, const std::string& target) {
         std::vector<std::string> cells = {name};
         for (const Scores& s : scores)
             cells.push_back(value(s));
-        if (withTargets) {
-            cells.push_back(target);
-        }
+        cells.push_back(target);
         table.row(cells);
     };
     row(
@@ -258,14 +260,11 @@ int run(const fs::path& root, bool withDictation) {
         return 2;
     }
     double audioSeconds = 0.0;
-    std::vector<std::string> speakers;
     for (const LabelledUtterance& u : corpus) {
         audioSeconds += u.seconds;
-        if (speakers.empty() || speakers.back() != u.speaker)
-            speakers.push_back(u.speaker);
     }
     std::printf("%zu utterances of %zu speakers, %.1f s of audio, from %s\n", corpus.size(),
-                speakers.size(), audioSeconds, root.c_str());
+                speakersOf(corpus).size(), audioSeconds, root.c_str());
 
     const std::vector<Mode> modes = {
         {"weights", {}},
@@ -284,7 +283,7 @@ int run(const fs::path& root, bool withDictation) {
         for (std::size_t m = 0; m < modes.size(); ++m) {
             scores.push_back(scoresOf(corpus, outcomes[m], split.chosen));
         }
-        printScores(modes, scores, split.name, true);
+        printScores(modes, scores, split.name);
         if (split.name == "all speakers") {
             allMet = met(scores[1]);
             printClasses(modes, scores);

@@ -1,6 +1,7 @@
 #include "spoken_variants.h"
 
 #include <algorithm>
+#include <optional>
 #include <string_view>
 
 #include "phone_set.h"
@@ -59,15 +60,21 @@ std::vector<std::string> spokenVariantsOf(const std::vector<std::string>& pronun
     return variants;
 }
 
-void ensureSpokenVariants(SpeechModel& model, const std::string& dictionaryWord) {
+std::vector<PronunciationVariant> pronunciationsWithSpokenVariants(
+    SpeechModel& model, const std::string& dictionaryWord) {
+    std::vector<PronunciationVariant> variants = pronunciationVariants(model, dictionaryWord);
     std::vector<std::string> pronunciations;
-    for (PronunciationVariant& variant : pronunciationVariants(model, dictionaryWord)) {
-        pronunciations.push_back(std::move(variant.phones));
+    for (const PronunciationVariant& variant : variants) {
+        pronunciations.push_back(variant.phones);
     }
-    std::size_t count = pronunciations.size();
-    for (const std::string& variant : spokenVariantsOf(pronunciations)) {
-        model.addWord(dictionaryWord + "(" + std::to_string(++count) + ")", variant);
+    for (std::string& spoken : spokenVariantsOf(pronunciations)) {
+        std::string name = dictionaryWord + "(" + std::to_string(variants.size() + 1) + ")";
+        if (!model.addWord(name, spoken)) {
+            break;  // a later name would leave a gap that lookups stop at
+        }
+        variants.push_back({std::move(name), std::move(spoken)});
     }
+    return variants;
 }
 
 }  // namespace phonemes::engine

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "pronunciation.h"
+
 namespace phonemes::engine {
 
 class SpeechModel;
@@ -13,8 +15,10 @@ class SpeechModel;
 // among `pronunciations` already, in a fixed order.
 std::vector<std::string> spokenVariantsOf(const std::vector<std::string>& pronunciations);
 
-// Adds the spoken variants of a word the dictionary has as pronunciations of its own
-// ("and(3)"), once: a later call finds them there. Needs the model's lock.
-void ensureSpokenVariants(SpeechModel& model, const std::string& dictionaryWord);
+// Every pronunciation of a word the dictionary has (pronunciationVariants), followed by its
+// spoken variants, which are added to the dictionary as pronunciations of their own ("and(3)")
+// the first time: a later call finds them there. Needs the model's lock.
+std::vector<PronunciationVariant> pronunciationsWithSpokenVariants(
+    SpeechModel& model, const std::string& dictionaryWord);
 
 }  // namespace phonemes::engine

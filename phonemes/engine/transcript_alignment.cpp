@@ -86,14 +86,12 @@ class TranscriptGrammar {
                 phones += word->dictionaryWord.size() / kMaxBytesPerPhone + 1;
                 continue;
             }
-            if (withSpokenVariants) {
-                ensureSpokenVariants(model, word->dictionaryWord);
-            }
             std::vector<std::string> variants;
             WordPronunciations pronunciations;
             std::size_t shortest = std::numeric_limits<std::size_t>::max();
             for (PronunciationVariant& variant :
-                 pronunciationVariants(model, word->dictionaryWord)) {
+                 withSpokenVariants ? pronunciationsWithSpokenVariants(model, word->dictionaryWord)
+                                    : pronunciationVariants(model, word->dictionaryWord)) {
                 shortest = std::min(shortest, pronunciationSymbols(variant.phones).size());
                 variants.push_back(std::move(variant.name));
                 pronunciations.push_back(std::move(variant.phones));
