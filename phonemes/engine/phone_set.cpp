@@ -7,10 +7,14 @@ namespace phonemes::engine {
 
 namespace {
 
-constexpr std::array<std::string_view, kPhoneCount> kNames = {
-    "aa", "ae", "ah", "ao", "aw", "ax", "ay", "b", "ch", "d", "dh", "eh", "er", "ey",
-    "f",  "g",  "h",  "ih", "iy", "jh", "k",  "l", "m",  "n", "ng", "ow", "oy", "p",
-    "r",  "s",  "sh", "t",  "th", "uh", "uw", "v", "w",  "y", "z",  "zh"};
+// The names of the program's one table of the 40 phones, in its alphabetical order.
+constexpr std::array<std::string_view, kPhoneCount> kNames = [] {
+    std::array<std::string_view, kPhoneCount> names{};
+    for (std::size_t i = 0; i < kPhoneCount; ++i) {
+        names[i] = kPhoneRows[i].phone;
+    }
+    return names;
+}();
 
 // The dictionary writes the h sound as HH; every other symbol is the phone name in capitals.
 constexpr std::string_view kDictionaryH = "hh";

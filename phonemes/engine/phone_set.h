@@ -9,12 +9,14 @@
 #include <string_view>
 #include <vector>
 
+#include "core/phone_inventory.h"
+
 namespace phonemes::engine {
 
 // A phone as the recogniser hands it out. 0 is never a phone: it ends a string of phone IDs.
 using PhoneId = std::uint16_t;
 
-inline constexpr std::size_t kPhoneCount = 40;
+inline constexpr std::size_t kPhoneCount = phonemes::kPhoneCount;
 inline constexpr PhoneId kPhoneIdEnd = 0;
 
 // The 40 American English phone names in alphabetical order. The phone at index i has the ID

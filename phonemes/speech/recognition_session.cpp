@@ -3,9 +3,8 @@
 #include <utility>
 
 #include "event_handling.h"
-#include "file_results.h"
 #include "platform.h"
-#include "record_writer.h"
+#include "result_output.h"
 #include "text_conversion.h"
 #include "thread_cancellation.h"
 #include "token_category.h"
@@ -152,7 +151,7 @@ void RecognitionSession::cancel() {
     cancellation_.request_stop();
 }
 
-bool RecognitionSession::processFile(const std::string& path) {
+std::optional<FileResult> RecognitionSession::processFile(const std::string& path) {
     Console& console = extractor_.console;
     const std::string baseName = baseNameOf(path);
     if (!extractor_.options.quiet) {
@@ -166,17 +165,11 @@ bool RecognitionSession::processFile(const std::string& path) {
     if (const std::optional<std::string_view> failure = setUp(path, hint)) {
         console.printError(*failure);
         releaseSpeechObjects();
-        return false;
+        return std::nullopt;
     }
     runEventLoop();
     releaseSpeechObjects();
-
-    if (!writeFileResults(extractor_, baseName)) {
-        extractor_.outputFailed = true;
-        console.printError(kCannotWriteOutput);
-        return false;
-    }
-    return true;
+    return extractor_.resultOf(baseName);
 }
 
 std::optional<std::string_view> RecognitionSession::setUp(const std::string& path,
@@ -238,7 +231,7 @@ HRESULT RecognitionSession::createAudioStream(const std::string& path) {
         status = E_POINTER;
     } else if (!widePath) {
         status = E_INVALIDARG;  // a name that is not valid narrow text cannot be handed over
-    } else if (!fitsRecordHeader(baseNameOf(path))) {
+    } else if (!outputCanHoldName(extractor_.options, baseNameOf(path))) {
         status = E_INVALIDARG;  // the file could be read, but its record could not
     } else {
         status = stream_->BindToFile(widePath->c_str(), SPFM_OPEN_READONLY, nullptr, nullptr,

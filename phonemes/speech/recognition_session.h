@@ -2,7 +2,7 @@
 
 // The per-file work of the extractor: builds the chain of speech objects over one audio file,
 // runs the event loop until the end of the stream, releases the objects in a fixed order and
-// has the file's record written.
+// hands the file's result back to the batch, which writes it.
 
 #include <cstdint>
 #include <optional>
@@ -46,8 +46,8 @@ class RecognitionSession final : public FileProcessor {
 
     // Also makes cancel() reach the speech objects that this thread creates from now on.
     void startBatch() override;
-    // Returns true when the event loop ran and the record was written.
-    bool processFile(const std::string& path) override;
+    // The file's result once the event loop ran; none when a set-up step failed.
+    std::optional<FileResult> processFile(const std::string& path) override;
     void finishBatch() override;
     // The recognition running for this session ends early and reports the end of its stream,
     // so the event loop ends as it always does; so does every later one.

@@ -11,6 +11,7 @@
 
 #include "extractor.h"
 #include "recognition_session.h"
+#include "result_output.h"
 #include "scripted_platform.h"
 
 namespace phonemes::testing {
@@ -47,10 +48,23 @@ class SessionTest : public ::testing::Test {
 
     // Processes one file, then checks that every reference the platform handed out came back
     // exactly once, that no object was used after its release, and that no block is left over.
+    // The result is then written as the batch writes it: true when the file's record was
+    // written; a record that cannot be written stops the run with its message.
     bool process(const std::string& path) {
-        const bool written = session.processFile(path);
+        const std::optional<FileResult> result = session.processFile(path);
         expectEverythingReleased();
-        return written;
+        if (!result) {
+            return false;
+        }
+        const auto printError = [this](const std::string& message) {
+            extractor.console.printError(message);
+        };
+        if (!ResultOutput(extractor.options).write(*extractor.output, *result, printError)) {
+            extractor.outputFailed = true;
+            extractor.console.printError(kCannotWriteOutput);
+            return false;
+        }
+        return true;
     }
 
     void expectEverythingReleased() {
