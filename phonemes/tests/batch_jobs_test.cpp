@@ -3,13 +3,20 @@
 // failed write or a signal must stop at once and leave whole records only.
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
+#include <memory>
 #include <span>
 #include <string>
 #include <thread>
@@ -54,12 +61,18 @@ const Utterance kShortUtterances[] = {
     {"g-thanks.wav", "Thank you very much.", true},
 };
 
-// Sentences spoken one after another with pauses between them, which dictation cuts at.
+// Sentences spoken one after another with pauses between them, which dictation cuts at. A
+// sentence said again is synthesised once: espeak-ng says it the same each time.
 void writeSentences(const fs::path& file, const std::vector<std::string>& sentences) {
     std::vector<std::int16_t> samples;
     int rate = 0;
+    std::map<std::string, engine::testing::SynthesizedSpeech> spoken;
     for (const std::string& sentence : sentences) {
-        const auto speech = engine::testing::synthesize(sentence);
+        auto [said, first] = spoken.try_emplace(sentence);
+        if (first) {
+            said->second = engine::testing::synthesize(sentence);
+        }
+        const engine::testing::SynthesizedSpeech& speech = said->second;
         rate = speech.sampleRate;
         const auto pause = engine::testing::silence(rate, kPauseMs);
         samples.insert(samples.end(), pause.begin(), pause.end());
@@ -179,12 +192,63 @@ INSTANTIATE_TEST_SUITE_P(
                       OutputCase{"JsonAndTextGrids", {"-t", "--format", "json"}, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A folder that the tests of a suite share, made once: once per test program run, and once
+// for a whole ctest run when ctest names a folder for it (PHONEMES_TEST_FIXTURES; ctest empties
+// it before the first test that needs it). A process that finds it being made waits for it.
+fs::path sharedFolder(const std::string& name, const std::function<void(const fs::path&)>& make) {
+    static std::vector<std::unique_ptr<TempDir>> ownFolders;  // removed when the program ends
+    const char* shared = std::getenv("PHONEMES_TEST_FIXTURES");
+    if (shared == nullptr || *shared == '\0') {
+        ownFolders.push_back(std::make_unique<TempDir>());
+        make(ownFolders.back()->path());
+        return ownFolders.back()->path();
+    }
+    const fs::path folder = fs::path(shared) / name;
+    fs::create_directories(shared);
+    const int lock = ::open((folder.string() + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (lock < 0 || ::flock(lock, LOCK_EX) != 0) {
+        ADD_FAILURE() << "cannot lock " << folder << ": " << std::strerror(errno);
+    }
+    if (!fs::exists(folder / ".complete")) {
+        fs::remove_all(folder);  // what a process that failed half-way left
+        fs::create_directories(folder);
+        make(folder);
+        std::ofstream(folder / ".complete");
+    }
+    if (lock >= 0) {
+        ::close(lock);  // and the lock with it
+    }
+    return folder;
+}
+
+// Copies the files of a shared folder into a test's own.
+void copyFiles(const fs::path& from, const fs::path& to) {
+    for (const auto& entry : fs::directory_iterator(from)) {
+        if (entry.is_regular_file() && entry.path().filename() != ".complete") {
+            fs::copy_file(entry.path(), to / entry.path().filename());
+        }
+    }
+}
+
 class StoppedBatch : public ::testing::TestWithParam<const char*> {
   protected:
+    // The recordings and the two reference records are the same for every test and job count:
+    // made once (about three minutes of audio, and two runs of the program).
+    static void SetUpTestSuite() {
+        folder_ = sharedFolder("StoppedBatch", [](const fs::path& folder) {
+            writeBatchWithALongRecording(folder);
+            std::ofstream(folder / "first.ref", std::ios::binary)
+                << recordsOf(folder, {"b-fox.wav"});
+            std::ofstream(folder / "second.ref", std::ios::binary)
+                << recordsOf(folder, {"g-thanks.wav"});
+            fs::remove(folder / "ref.txt");
+        });
+    }
+
     void SetUp() override {
-        writeBatchWithALongRecording(dir_.path());
-        first_ = recordsOf(dir_.path(), {"b-fox.wav"});
-        second_ = recordsOf(dir_.path(), {"g-thanks.wav"});
+        copyFiles(folder_, dir_.path());
+        first_ = readFile(dir_ / "first.ref");
+        second_ = readFile(dir_ / "second.ref");
     }
 
     // The batch: two short files, then the long one while another waits behind it. Every word
@@ -215,6 +279,7 @@ class StoppedBatch : public ::testing::TestWithParam<const char*> {
 
     static constexpr const char* kCannotWrite = "ERROR: Cannot write output file.\n";
 
+    static inline fs::path folder_;  // the suite's recordings and reference records
     TempDir dir_;
     std::string first_;   // the record of the first file on its own
     std::string second_;  // the record of the second file on its own

@@ -589,14 +589,34 @@ struct FormatCase {
 };
 
 class RecognizerFormats : public RecognizerTest,
-                          public ::testing::WithParamInterface<FormatCase> {};
+                          public ::testing::WithParamInterface<FormatCase> {
+  protected:
+    static constexpr const char* kText = "we watched the sun go down";
+
+    // The 16-bit original and its transcription, the same for every format: made by the first
+    // case and kept for the others.
+    struct Reference {
+        SynthesizedSpeech speech;
+        std::vector<Phrase> phrases;
+    };
+    const Reference& reference() {
+        if (!reference_) {
+            SynthesizedSpeech speech = speak(kText, "reference.wav");
+            reference_ = Reference{std::move(speech), transcribe("reference.wav", kText).phrases()};
+        }
+        return *reference_;
+    }
+    static void TearDownTestSuite() { reference_.reset(); }
+
+    static inline std::optional<Reference> reference_;
+};
 
 TEST_P(RecognizerFormats, GiveTheSamePhonesAtNearlyTheSameTimes) {
     const FormatCase& c = GetParam();
-    const std::string text = "we watched the sun go down";
-    const SynthesizedSpeech speech = speak(text, "reference.wav");
+    const std::string text = kText;
+    const SynthesizedSpeech& speech = reference().speech;
     write("variant.wav", speech, c.format, c.rate, c.channels);
-    const auto reference = transcribe("reference.wav", text).phrases();
+    const auto& reference = this->reference().phrases;
     const auto variant = transcribe("variant.wav", text).phrases();
     ASSERT_EQ(reference.size(), 1u);
     ASSERT_EQ(variant.size(), 1u);
