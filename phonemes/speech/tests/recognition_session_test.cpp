@@ -291,6 +291,18 @@ INSTANTIATE_TEST_SUITE_P(
         NameCase{"LineFeedInAFolderOnly", "/da\nta/a.wav", true, "[a.wav]\t0\r\n\r\n"}),
     [](const auto& info) { return info.param.name; });
 
+// The check belongs to the records: a line of JSON holds any name.
+TEST_F(Session, ANameWithALineEndIsBoundWhenTheOutputIsJson) {
+    extractor.options.outputFormat = OutputFormat::kJson;
+    platform.addWait({endOfStream()});
+    EXPECT_TRUE(process("/data/two\r\nlines.wav"));
+    EXPECT_EQ(err.str(), "");
+    EXPECT_THAT(platform.callsStartingWith({"BindToFile"}), ::testing::SizeIs(1));
+    EXPECT_EQ(record.str(),
+              "{\"file\":\"two\\u000d\\u000alines.wav\",\"end\":0.0,\"duration\":0.0,"
+              "\"words\":[],\"phones\":[]}\n");
+}
+
 TEST_F(Session, QuietSuppressesTheFileLineButNotErrors) {
     extractor.options.quiet = true;
     platform.setStatus(Op::BindToFile, E_FAIL);
