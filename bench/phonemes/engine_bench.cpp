@@ -149,7 +149,6 @@ int runLongHint(const fs::path& dir, bool alignPhones) {
 
 }  // namespace
 
-
 int main(int argc, char** argv) {
     const std::string command = argc > 1 ? argv[1] : "";
     const bool acoustic = argc == 4 && std::string(argv[3]) == "acoustic";
@@ -181,4 +180,3 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "unknown command %s\n", command.c_str());
     return 2;
 }
-

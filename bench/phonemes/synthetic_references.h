@@ -22,8 +22,7 @@ struct Reference {
 // the closure as part of the stop, so the stop's start is moved back to where the silence
 // begins (no further than `earliestMs`, the start of the phone before). A release without such
 // a silence just before it keeps its time.
-int closureStartMs(const engine::testing::SynthesizedSpeech& speech, int releaseMs,
-                   int earliestMs);
+int closureStartMs(const engine::testing::SynthesizedSpeech& speech, int releaseMs, int earliestMs);
 
 // espeak-ng's phones in our names, each with the start of the event it came from (an event
 // that maps to two phones times only the first), unvoiced stops from their closure. Pauses map

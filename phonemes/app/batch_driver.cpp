@@ -10,8 +10,8 @@
 #include "output_file.h"
 #include "parallel_batch.h"
 #include "per_input_files.h"
-#include "result_output.h"
 #include "platform.h"
+#include "result_output.h"
 #include "stop_signals.h"
 
 namespace phonemes {
@@ -91,7 +91,8 @@ int runExtractor(const std::vector<std::string>& arguments, std::ostream& out, s
         }
     }
 
-    if (const std::optional<std::string_view> failure = extractor.hints.loadHints(options.hintsFile)) {
+    if (const std::optional<std::string_view> failure =
+            extractor.hints.loadHints(options.hintsFile)) {
         extractor.console.printError(*failure);
     }
 

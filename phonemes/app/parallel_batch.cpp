@@ -9,8 +9,8 @@
 #include <utility>
 
 #include "console_capture.h"
-#include "result_output.h"
 #include "progress_line.h"
+#include "result_output.h"
 
 namespace phonemes {
 namespace {

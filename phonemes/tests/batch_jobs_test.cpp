@@ -8,8 +8,8 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -205,7 +205,8 @@ fs::path sharedFolder(const std::string& name, const std::function<void(const fs
     }
     const fs::path folder = fs::path(shared) / name;
     fs::create_directories(shared);
-    const int lock = ::open((folder.string() + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    const int lock =
+        ::open((folder.string() + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     if (lock < 0 || ::flock(lock, LOCK_EX) != 0) {
         ADD_FAILURE() << "cannot lock " << folder << ": " << std::strerror(errno);
     }

@@ -84,9 +84,9 @@ TEST(Accuracy, OnlyFilesWhoseWholeTranscriptWasPlacedCount) {
     hello.reference.phones = {{"h", 100}, {"ah", -1}, {"l", -1}, {"ow", -1}};
     const std::vector<Utterance> batch = {hello, hello};
     const std::vector<Collector> results = {
-        recognitionOf({wordAt("Hello,", "HH AH L OW", 100, 400),
-                       wordAt("world", "W ER L D", 500, 300)},
-                      engine::PhraseKind::kRecognition),
+        recognitionOf(
+            {wordAt("Hello,", "HH AH L OW", 100, 400), wordAt("world", "W ER L D", 500, 300)},
+            engine::PhraseKind::kRecognition),
         recognitionOf({wordAt("hello", "HH AH L OW", 100, 400)},
                       engine::PhraseKind::kFalseRecognition),
     };
