@@ -8,25 +8,6 @@
 namespace phonemes {
 namespace {
 
-// A JSON string: quotes, backslashes and control characters escaped, valid UTF-8 inside.
-std::string jsonString(std::string_view text) {
-    std::string result = "\"";
-    for (const char c : validUtf8(text)) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            result += '\\';
-            result += c;
-        } else if (byte < 0x20) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", byte);
-            result += escape;
-        } else {
-            result += c;
-        }
-    }
-    return result + '"';
-}
-
 void writeInterval(std::ostream& out, std::string_view key, std::string_view label,
                    std::int64_t start, std::int64_t end) {
     out << "{\"" << key << "\":" << jsonString(label) << ",\"start\":" << secondsText(start)

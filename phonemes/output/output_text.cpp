@@ -1,5 +1,7 @@
 #include "output_text.h"
 
+#include <cstdio>
+
 namespace phonemes {
 namespace {
 
@@ -68,6 +70,24 @@ std::string secondsText(std::int64_t milliseconds) {
         fraction.pop_back();
     }
     return text + fraction;
+}
+
+std::string jsonString(std::string_view text) {
+    std::string result = "\"";
+    for (const char c : validUtf8(text)) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            result += '\\';
+            result += c;
+        } else if (byte < 0x20) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", byte);
+            result += escape;
+        } else {
+            result += c;
+        }
+    }
+    return result + '"';
 }
 
 }  // namespace phonemes

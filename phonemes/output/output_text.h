@@ -15,4 +15,7 @@ std::string validUtf8(std::string_view text);
 // "0.29", 1955 gives "1.955", -40 gives "-0.04".
 std::string secondsText(std::int64_t milliseconds);
 
+// A JSON string: quotes, backslashes and control characters escaped, valid UTF-8 inside.
+std::string jsonString(std::string_view text);
+
 }  // namespace phonemes
