@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "bench_report.h"
+#include "corpus_alignment.h"
 #include "engine/audio_source.h"
-#include "engine/pronunciation.h"
 #include "engine/recognizer.h"
 #include "engine/speech_model.h"
 #include "timing_scores.h"
@@ -38,33 +38,6 @@ struct Mode {
     std::string name;
     RecognizerOptions options;
 };
-
-// What one mode made of one utterance.
-struct Outcome {
-    bool recognised = false;  // the whole hint was placed
-    std::vector<TimedPhone> words;
-    std::vector<TimedPhone> phones;
-    double cpuSeconds = 0.0;
-};
-
-Outcome align(Recognizer& recognizer, const LabelledUtterance& u) {
-    Collector collector;
-    auto source = AudioSource::open(u.audio);
-    const double cpuStart = threadCpuSeconds();
-    recognizer.recognizeTranscript(*source, u.hint, collector);
-    Outcome outcome;
-    outcome.cpuSeconds = threadCpuSeconds() - cpuStart;
-    outcome.recognised =
-        collector.phrases.size() == 1 && collector.kinds[0] == PhraseKind::kRecognition;
-    for (const RecognizedPhrase& phrase : collector.phrases) {
-        for (const RecognizedWord& word : phrase.words) {
-            outcome.words.push_back({dictionaryFormOf(word.text), msOf(word.startSample)});
-            const std::vector<TimedPhone> timed = timedPhones(word);
-            outcome.phones.insert(outcome.phones.end(), timed.begin(), timed.end());
-        }
-    }
-    return outcome;
-}
 
 // The scores of one mode over a set of utterances.
 struct Scores {
@@ -116,17 +89,6 @@ struct Split {
     std::string name;
     std::vector<bool> chosen;
 };
-
-// The speakers in corpus order (the corpus holds each speaker's utterances together).
-std::vector<std::string> speakersOf(const std::vector<LabelledUtterance>& corpus) {
-    std::vector<std::string> speakers;
-    for (const LabelledUtterance& u : corpus) {
-        if (speakers.empty() || speakers.back() != u.speaker) {
-            speakers.push_back(u.speaker);
-        }
-    }
-    return speakers;
-}
 
 std::vector<Split> splitsOf(const std::vector<LabelledUtterance>& corpus) {
     const std::vector<std::string> speakers = speakersOf(corpus);
@@ -245,16 +207,7 @@ bool met(const Scores& s) {
 
 int run(const fs::path& root, bool withDictation) {
     SpeechModel& model = SpeechModel::shared();
-    std::vector<LabelledUtterance> corpus = [&] {
-        const auto lock = model.lock();
-        return readCorpus(root, [&](const std::string& word) {
-            std::vector<std::string> pronunciations;
-            for (const PronunciationVariant& v : pronunciationVariants(model, word)) {
-                pronunciations.push_back(v.phones);
-            }
-            return pronunciations;
-        });
-    }();
+    const std::vector<LabelledUtterance> corpus = readCorpusWith(model, root);
     if (corpus.empty()) {
         std::fprintf(stderr, "no labelled utterances in %s\n", root.c_str());
         return 2;
@@ -274,7 +227,7 @@ int run(const fs::path& root, bool withDictation) {
     for (std::size_t m = 0; m < modes.size(); ++m) {
         Recognizer recognizer(model, modes[m].options);
         for (const LabelledUtterance& u : corpus) {
-            outcomes[m].push_back(align(recognizer, u));
+            outcomes[m].push_back(alignUtterance(recognizer, u));
         }
     }
     bool allMet = true;

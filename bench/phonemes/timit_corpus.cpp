@@ -101,7 +101,7 @@ double secondsOf(const fs::path& audio) {
 
 std::vector<TimedPhone> ourPhonesOf(const std::vector<std::pair<int, std::string>>& timitPhones,
                                     const std::vector<std::pair<int, std::string>>& words,
-                                    const PronunciationLookup& lookup) {
+                                    const PronunciationLookup& lookup, bool markPauses) {
     std::vector<TimedPhone> phones;
     // A closure or glottal stop waiting for the phone after it, with its start.
     std::optional<TimedPhone> pending;
@@ -122,6 +122,9 @@ std::vector<TimedPhone> ourPhonesOf(const std::vector<std::pair<int, std::string
         const auto& [startMs, label] = timitPhones[k];
         if (isSilence(label)) {
             flushPending();
+            if (markPauses && (phones.empty() || phones.back().name != "_")) {
+                phones.push_back({"_", startMs});
+            }
             continue;
         }
         if (const std::optional<std::string> stop = stopOfClosure(label)) {
@@ -186,8 +189,9 @@ std::vector<LabelledUtterance> readCorpus(const fs::path& root, const Pronunciat
                 u.words.push_back({word, startMs});
                 u.hint += (u.hint.empty() ? "" : " ") + word;
             }
-            u.phones =
-                ourPhonesOf(readLabels(fs::path(wav).replace_extension(".phn")), words, lookup);
+            const auto labels = readLabels(fs::path(wav).replace_extension(".phn"));
+            u.phones = ourPhonesOf(labels, words, lookup);
+            u.sounds = ourPhonesOf(labels, words, lookup, true);
             corpus.push_back(std::move(u));
         }
     }

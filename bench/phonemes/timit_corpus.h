@@ -20,6 +20,7 @@ struct LabelledUtterance {
     std::string hint;                // the words, lower case, without punctuation
     std::vector<TimedPhone> words;   // each word's start
     std::vector<TimedPhone> phones;  // each labelled phone's start, silences left out
+    std::vector<TimedPhone> sounds;  // the same with each pause's start as "_"
 };
 
 // Looks a word up in the dictionary the recogniser uses: its pronunciations' phone symbols.
@@ -29,9 +30,10 @@ using PronunciationLookup = std::function<std::vector<std::string>(const std::st
 // stop starting at the closure (a closure alone is that stop); ax, ax-h become ah, axr er, ix ih,
 // ux uw, el l, em m, en n, eng ng, nx n, hv h; dx is t or d as the word's pronunciation has it;
 // h#, pau and epi are silence; q joins the phone after it, and inside a word it is a t.
+// With markPauses, each stretch of silence starts with an entry "_".
 std::vector<TimedPhone> ourPhonesOf(const std::vector<std::pair<int, std::string>>& timitPhones,
                                     const std::vector<std::pair<int, std::string>>& words,
-                                    const PronunciationLookup& lookup);
+                                    const PronunciationLookup& lookup, bool markPauses = false);
 
 // Every utterance below `root` (speaker folders, sorted by name, then utterances by ID).
 std::vector<LabelledUtterance> readCorpus(const std::filesystem::path& root,

@@ -37,8 +37,7 @@ std::vector<ShapeSpan> shapeSpansOf(std::span<const PhoneEntry> entries, std::in
         }
         const std::string_view next =
             last || entries[i + 1].label == kWordEndMarker ? "" : entries[i + 1].label;
-        const std::string_view shape = mouthShapeOf(
-            set, entries[i].label, next, static_cast<int>(std::min<std::int64_t>(end - start, 1 << 30)));
+        const std::string_view shape = mouthShapeOf(set, entries[i].label, next);
         spans.push_back({shape, start, end, isClosedLips(set, shape)});
     }
     return spans;

@@ -13,7 +13,7 @@ struct PhoneShapes {
 };
 
 // Each of the 40 phones in the extended set and as a viseme. The basic set is the extended one
-// with G and H replaced. h and l are refined by their context in mouthShapeOf.
+// with G and H replaced. h takes its shape from the vowel after it (mouthShapeOf).
 constexpr std::array<PhoneShapes, 40> kPhoneShapes = {{
     {"aa", "D", "aa"}, {"ae", "C", "aa"}, {"ah", "C", "aa"}, {"ao", "E", "oh"},
     {"aw", "D", "aa"}, {"ax", "C", "E"},  {"ay", "D", "aa"}, {"b", "A", "PP"},
@@ -96,11 +96,10 @@ std::string_view restShape(MouthShapeSet set) {
     return set == MouthShapeSet::kOculus ? "sil" : "X";
 }
 
-std::string_view mouthShapeOf(MouthShapeSet set, std::string_view phone, std::string_view next,
-                              int durationMs) {
+std::string_view mouthShapeOf(MouthShapeSet set, std::string_view phone, std::string_view next) {
     // The mouth is already shaped for the vowel while h is breathed.
     if (phone == "h" && isVowel(next)) {
-        return mouthShapeOf(set, next, {}, durationMs);
+        return mouthShapeOf(set, next, {});
     }
     const PhoneShapes* row = shapesOfPhone(phone);
     if (row == nullptr) {
@@ -109,10 +108,7 @@ std::string_view mouthShapeOf(MouthShapeSet set, std::string_view phone, std::st
     if (set == MouthShapeSet::kOculus) {
         return row->oculus;
     }
-    // A short l passes too quickly to show the tongue: teeth nearly together, as most
-    // consonants.
-    const std::string_view extended = (phone == "l" && durationMs < kLongLMs) ? "B" : row->extended;
-    return set == MouthShapeSet::kBasic ? basicOf(extended) : extended;
+    return set == MouthShapeSet::kBasic ? basicOf(row->extended) : row->extended;
 }
 
 bool isClosedLips(MouthShapeSet set, std::string_view shape) {

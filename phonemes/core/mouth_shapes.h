@@ -20,11 +20,10 @@ std::optional<MouthShapeSet> mouthShapeSetNamed(std::string_view name);
 std::string_view restShape(MouthShapeSet set);
 
 // The shape a set shows for a phone. `next` is the phone after it in the same word (empty at
-// the word's end) and `durationMs` how long it lasts, for the phones whose shape depends on
-// them: h takes the shape of the vowel it leads into, and only an l held for at least
-// kLongLMs shows the raised tongue (H). Any text that is not one of the 40 phones gets rest.
-std::string_view mouthShapeOf(MouthShapeSet set, std::string_view phone, std::string_view next,
-                              int durationMs);
+// the word's end): h takes the shape of the vowel it leads into. Any text that is not one of
+// the 40 phones gets rest. (An l shows the raised tongue, H, only when it is held: one too
+// short to fill a frame is never shown, as no sound is.)
+std::string_view mouthShapeOf(MouthShapeSet set, std::string_view phone, std::string_view next);
 
 // A closed-lips shape: the set's shape for p, b and m.
 bool isClosedLips(MouthShapeSet set, std::string_view shape);
@@ -35,7 +34,5 @@ std::string_view switchLayerName(MouthShapeSet set, std::string_view shape);
 
 // Every shape of a set, in the order the README's table lists them.
 std::span<const std::string_view> shapesOf(MouthShapeSet set);
-
-inline constexpr int kLongLMs = 60;
 
 }  // namespace phonemes

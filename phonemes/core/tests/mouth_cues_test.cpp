@@ -17,40 +17,37 @@ struct ShapeCase {
     MouthShapeSet set;
     const char* phone;
     const char* next;
-    int durationMs;
     const char* shape;
 };
 
 TEST(MouthShapes, EachSoundShowsItsShapeInEverySet) {
     const ShapeCase cases[] = {
-        {MouthShapeSet::kExtended, "b", "", 80, "A"},
-        {MouthShapeSet::kExtended, "m", "", 80, "A"},
-        {MouthShapeSet::kExtended, "iy", "", 80, "B"},
-        {MouthShapeSet::kExtended, "ae", "", 80, "C"},
-        {MouthShapeSet::kExtended, "aa", "", 80, "D"},
-        {MouthShapeSet::kExtended, "er", "", 80, "E"},
-        {MouthShapeSet::kExtended, "w", "", 80, "F"},
-        {MouthShapeSet::kExtended, "v", "", 80, "G"},
-        {MouthShapeSet::kExtended, "l", "", 80, "H"},
-        // Only a held l shows the tongue; a quick one passes as most consonants do.
-        {MouthShapeSet::kExtended, "l", "", kLongLMs - 1, "B"},
+        {MouthShapeSet::kExtended, "b", "", "A"},
+        {MouthShapeSet::kExtended, "m", "", "A"},
+        {MouthShapeSet::kExtended, "iy", "", "B"},
+        {MouthShapeSet::kExtended, "ae", "", "C"},
+        {MouthShapeSet::kExtended, "aa", "", "D"},
+        {MouthShapeSet::kExtended, "er", "", "E"},
+        {MouthShapeSet::kExtended, "w", "", "F"},
+        {MouthShapeSet::kExtended, "v", "", "G"},
+        {MouthShapeSet::kExtended, "l", "", "H"},
         // h is breathed through the shape of the vowel it leads into.
-        {MouthShapeSet::kExtended, "h", "aa", 40, "D"},
-        {MouthShapeSet::kExtended, "h", "", 40, "B"},
-        {MouthShapeSet::kExtended, "_", "", 40, "X"},
-        {MouthShapeSet::kBasic, "f", "", 80, "B"},
-        {MouthShapeSet::kBasic, "l", "", 80, "C"},
-        {MouthShapeSet::kBasic, "p", "", 80, "A"},
-        {MouthShapeSet::kOculus, "p", "", 80, "PP"},
-        {MouthShapeSet::kOculus, "th", "", 80, "TH"},
-        {MouthShapeSet::kOculus, "ng", "", 80, "kk"},
-        {MouthShapeSet::kOculus, "l", "", 20, "nn"},
-        {MouthShapeSet::kOculus, "h", "uw", 40, "ou"},
-        {MouthShapeSet::kOculus, "", "", 40, "sil"},
+        {MouthShapeSet::kExtended, "h", "aa", "D"},
+        {MouthShapeSet::kExtended, "h", "", "B"},
+        {MouthShapeSet::kExtended, "_", "", "X"},
+        {MouthShapeSet::kBasic, "f", "", "B"},
+        {MouthShapeSet::kBasic, "l", "", "C"},
+        {MouthShapeSet::kBasic, "p", "", "A"},
+        {MouthShapeSet::kOculus, "p", "", "PP"},
+        {MouthShapeSet::kOculus, "th", "", "TH"},
+        {MouthShapeSet::kOculus, "ng", "", "kk"},
+        {MouthShapeSet::kOculus, "l", "", "nn"},
+        {MouthShapeSet::kOculus, "h", "uw", "ou"},
+        {MouthShapeSet::kOculus, "", "", "sil"},
     };
     for (const ShapeCase& c : cases) {
-        EXPECT_EQ(mouthShapeOf(c.set, c.phone, c.next, c.durationMs), c.shape)
-            << c.phone << " before '" << c.next << "' for " << c.durationMs << " ms";
+        EXPECT_EQ(mouthShapeOf(c.set, c.phone, c.next), c.shape)
+            << c.phone << " before '" << c.next << "'";
     }
 }
 
@@ -63,7 +60,7 @@ TEST(MouthShapes, EveryShapeASetShowsIsOneItListsAndNamesForSwitchLayers) {
          {MouthShapeSet::kExtended, MouthShapeSet::kBasic, MouthShapeSet::kOculus}) {
         const auto listed = shapesOf(set);
         for (const char* phone : phones) {
-            const std::string_view shape = mouthShapeOf(set, phone, "", 100);
+            const std::string_view shape = mouthShapeOf(set, phone, "");
             EXPECT_NE(std::find(listed.begin(), listed.end(), shape), listed.end()) << phone;
             EXPECT_NE(shape, restShape(set)) << phone;
         }
@@ -161,8 +158,7 @@ TEST(MouthCueRules, CuesTileTheAudioAndNoShapeComesLateOrLastsUnderAFrame) {
                 }
                 const std::string_view shape = mouthShapeOf(
                     MouthShapeSet::kExtended, entries[i].label,
-                    entries[i + 1].label == "_" ? "" : entries[i + 1].label,
-                    entries[i + 1].start - entries[i].start);
+                    entries[i + 1].label == "_" ? "" : entries[i + 1].label);
                 const auto first = static_cast<std::size_t>(entries[i].start * fps / 1000);
                 EXPECT_EQ(perFrame[first], shape)
                     << "fps " << fps << ": " << entries[i].label << " at " << start;
