@@ -12,7 +12,8 @@
 #include "bench_report.h"
 #include "corpus_alignment.h"
 #include "engine/speech_model.h"
-#include "mouth_cues.h"
+#include "file_result.h"
+#include "mouth_cue_formats.h"
 #include "phone_inventory.h"
 #include "phone_timeline.h"
 
@@ -27,6 +28,8 @@ namespace {
 constexpr double kMinFramesRight = 0.85;
 constexpr double kMinClosuresShown = 0.95;
 constexpr int kTargetFps = 24;
+// The program's default minimum phone duration (-m): the cues come from the phones it keeps.
+constexpr std::int32_t kMinimumDuration = 10;
 // A labelled closure at least this long is one a viewer sees.
 constexpr int kVisibleClosureMs = 30;
 
@@ -159,8 +162,10 @@ int run(const fs::path& root) {
                     const std::vector<PhoneEntry> labelled = entriesOf(corpus[i].sounds);
                     const MouthCues reference =
                         mouthCuesOf(labelled, durationMs, durationMs, s.set, fps);
-                    score(scores, mouthCuesOf(mode.timelines[i], s.set, fps), reference,
-                          corpus[i].sounds, durationMs);
+                    const FileResult result =
+                        makeFileResult(corpus[i].id, mode.timelines[i], kMinimumDuration);
+                    score(scores, mouthCuesOf(result, s.set, fps), reference, corpus[i].sounds,
+                          durationMs);
                 }
                 const double right = static_cast<double>(scores.framesRight) /
                                      static_cast<double>(std::max<std::size_t>(scores.frames, 1));

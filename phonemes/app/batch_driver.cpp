@@ -8,6 +8,7 @@
 
 #include "command_line.h"
 #include "output_file.h"
+#include "output_formats.h"
 #include "parallel_batch.h"
 #include "per_input_files.h"
 #include "platform.h"
@@ -96,10 +97,13 @@ int runExtractor(const std::vector<std::string>& arguments, std::ostream& out, s
         extractor.console.printError(*failure);
     }
 
-    if (!options.textGridFolder.empty() && !ensureFolder(options.textGridFolder)) {
-        extractor.console.printError("Cannot create TextGrid folder " + options.textGridFolder +
-                                     ".");
-        return kExitFailure;
+    for (const PerInputFormat& format : perInputFormats()) {
+        const std::string& folder = options.*format.folder;
+        if (!folder.empty() && !ensureFolder(folder)) {
+            extractor.console.printError("Cannot create " + std::string(format.folderKind) + " " +
+                                         folder + ".");
+            return kExitFailure;
+        }
     }
 
     std::unique_ptr<OutputFile> outputFile = OutputFile::open(options.outputFile);

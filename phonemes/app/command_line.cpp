@@ -7,6 +7,7 @@
 #include <limits>
 #include <optional>
 
+#include "mouth_cue_formats.h"
 #include "output_formats.h"
 #include "platform.h"
 
@@ -20,6 +21,8 @@ struct LongOption {
     bool takesValue;
     std::function<std::optional<std::string>(CommandLine&, const std::string&)> apply;
 };
+
+constexpr unsigned kMaxFps = 120;
 
 std::string badValue(std::string_view option, std::string_view expected, const std::string& got) {
     return std::string(option) + " takes " + std::string(expected) + ", not \"" + got + "\".";
@@ -80,6 +83,42 @@ const std::vector<LongOption>& longOptions() {
                  return std::string("--textgrid needs a folder.");
              }
              line.options.textGridFolder = value;
+             return std::nullopt;
+         }},
+        {"--mouth-cues", true,
+         [](CommandLine& line, const std::string& value) -> std::optional<std::string> {
+             if (value.empty()) {
+                 return std::string("--mouth-cues needs a folder.");
+             }
+             line.options.mouthCueFolder = value;
+             return std::nullopt;
+         }},
+        {"--mouth-shapes", true,
+         [](CommandLine& line, const std::string& value) -> std::optional<std::string> {
+             const std::optional<MouthShapeSet> set = mouthShapeSetNamed(value);
+             if (!set) {
+                 return badValue("--mouth-shapes", "extended, basic or oculus", value);
+             }
+             line.options.mouthShapes = *set;
+             return std::nullopt;
+         }},
+        {"--mouth-format", true,
+         [](CommandLine& line, const std::string& value) -> std::optional<std::string> {
+             const std::optional<MouthCueFormat> format = mouthCueFormatNamed(value);
+             if (!format) {
+                 return badValue("--mouth-format", "tsv, json, xml or dat", value);
+             }
+             line.options.mouthFormat = *format;
+             return std::nullopt;
+         }},
+        {"--fps", true,
+         [](CommandLine& line, const std::string& value) -> std::optional<std::string> {
+             const std::optional<unsigned> fps = parseCount(value, kMaxFps);
+             if (!fps) {
+                 return badValue("--fps", "a whole number from 1 to " + std::to_string(kMaxFps),
+                                 value);
+             }
+             line.options.fps = static_cast<int>(*fps);
              return std::nullopt;
          }},
         {"--jobs", true,

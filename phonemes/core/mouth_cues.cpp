@@ -95,15 +95,6 @@ MouthCues mouthCuesOf(std::span<const PhoneEntry> entries, std::int64_t speechEn
     return result;
 }
 
-MouthCues mouthCuesOf(const PhoneTimeline& timeline, MouthShapeSet set, int fps) {
-    const std::int64_t speechEnd = timeline.endTime;
-    const std::int64_t duration = std::max<std::int64_t>(timeline.audioLength, speechEnd);
-    if (timeline.endTime == 0) {
-        return mouthCuesOf({}, 0, duration, set, fps);
-    }
-    return mouthCuesOf(timeline.entries, speechEnd, duration, set, fps);
-}
-
 std::vector<std::string_view> shapePerFrame(const MouthCues& cues) {
     std::vector<std::string_view> frames;
     const std::int64_t count = std::max<std::int64_t>((cues.durationMs * cues.fps + 999) / 1000, 1);

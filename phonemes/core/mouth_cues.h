@@ -44,8 +44,6 @@ inline constexpr std::int64_t kRestPauseMs = 200;
 // unless the audio is.
 MouthCues mouthCuesOf(std::span<const PhoneEntry> entries, std::int64_t speechEndMs,
                       std::int64_t durationMs, MouthShapeSet set, int fps);
-// The same for a file's timeline (nothing recognised: rest throughout).
-MouthCues mouthCuesOf(const PhoneTimeline& timeline, MouthShapeSet set, int fps);
 
 // The shape that frame k shows, for every frame of the cues.
 std::vector<std::string_view> shapePerFrame(const MouthCues& cues);

@@ -1,5 +1,6 @@
 #include "mouth_cue_formats.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <string>
@@ -133,6 +134,19 @@ bool writeMouthCues(std::ostream& out, const MouthCues& cues, std::string_view s
     }
     out.flush();
     return static_cast<bool>(out);
+}
+
+MouthCues mouthCuesOf(const FileResult& result, MouthShapeSet set, int fps) {
+    std::vector<PhoneEntry> entries;
+    for (const PhoneInterval& phone : result.phones) {
+        entries.push_back({phone.label, phone.start});
+    }
+    const std::int64_t duration = std::max(result.audioLength, result.end);
+    return mouthCuesOf(entries, result.end, duration, set, fps);
+}
+
+bool MouthCueWriter::write(std::ostream& out, const FileResult& result) const {
+    return writeMouthCues(out, mouthCuesOf(result, set_, fps_), result.name, format_);
 }
 
 }  // namespace phonemes

@@ -4,17 +4,11 @@
 #include <ostream>
 #include <string_view>
 
+#include "extractor_options.h"
 #include "mouth_cues.h"
+#include "result_writer.h"
 
 namespace phonemes {
-
-// The mouth-cue files that lip-sync importers read.
-enum class MouthCueFormat {
-    kTsv,   // "seconds<TAB>shape" per cue start, ending with the final rest
-    kJson,  // {"metadata":{...},"mouthCues":[{"start":..,"end":..,"value":".."},...]}
-    kXml,   // the same as <mouthCues><mouthCue start=".." end="..">X</mouthCue>...
-    kDat,   // Moho and OpenToonz switch data: "MohoSwitch1", then "frame shape" from frame 1
-};
 
 // "tsv", "json", "xml", "dat"; none for any other name.
 std::optional<MouthCueFormat> mouthCueFormatNamed(std::string_view name);
@@ -25,5 +19,22 @@ std::string_view mouthCueExtension(MouthCueFormat format);
 // Writes the cues of the sound file named soundFile. False when writing failed.
 bool writeMouthCues(std::ostream& out, const MouthCues& cues, std::string_view soundFile,
                     MouthCueFormat format);
+
+// The cues of a file's result (the phones the record keeps) in the options' shapes, format and
+// frame rate.
+MouthCues mouthCuesOf(const FileResult& result, MouthShapeSet set, int fps);
+
+// One mouth-cue file per input (--mouth-cues).
+class MouthCueWriter final : public ResultWriter {
+  public:
+    explicit MouthCueWriter(const ExtractorOptions& options)
+        : set_(options.mouthShapes), format_(options.mouthFormat), fps_(options.fps) {}
+    bool write(std::ostream& out, const FileResult& result) const override;
+
+  private:
+    MouthShapeSet set_;
+    MouthCueFormat format_;
+    int fps_;
+};
 
 }  // namespace phonemes

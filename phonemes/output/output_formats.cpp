@@ -3,6 +3,7 @@
 #include <array>
 
 #include "json_record_writer.h"
+#include "mouth_cue_formats.h"
 #include "record_writer.h"
 #include "textgrid_writer.h"
 
@@ -20,10 +21,17 @@ const std::array<OutputFileFormat, 2> kOutputFileFormats{{
      }},
 }};
 
-const std::array<PerInputFormat, 1> kPerInputFormats{{
-    {"TextGrid file", ".TextGrid", &ExtractorOptions::textGridFolder,
+const std::array<PerInputFormat, 2> kPerInputFormats{{
+    {"TextGrid file", "TextGrid folder", [](const ExtractorOptions&) -> std::string_view { return ".TextGrid"; },
+     &ExtractorOptions::textGridFolder,
      [](const ExtractorOptions&) -> std::unique_ptr<ResultWriter> {
          return std::make_unique<TextGridWriter>();
+     }},
+    {"mouth-cue file", "mouth-cue folder",
+     [](const ExtractorOptions& options) { return mouthCueExtension(options.mouthFormat); },
+     &ExtractorOptions::mouthCueFolder,
+     [](const ExtractorOptions& options) -> std::unique_ptr<ResultWriter> {
+         return std::make_unique<MouthCueWriter>(options);
      }},
 }};
 

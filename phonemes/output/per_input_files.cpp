@@ -49,8 +49,8 @@ std::optional<FileIdentity> identityOf(const fs::path& path) {
 }  // namespace
 
 fs::path perInputPathFor(const fs::path& folder, std::string_view baseName,
-                         const PerInputFormat& format) {
-    return folder / fs::path(baseName).replace_extension(fs::path(format.extension));
+                         const PerInputFormat& format, const ExtractorOptions& options) {
+    return folder / fs::path(baseName).replace_extension(fs::path(format.extension(options)));
 }
 
 std::vector<PerInputFile> perInputFilesFor(const ExtractorOptions& options,
@@ -60,7 +60,7 @@ std::vector<PerInputFile> perInputFilesFor(const ExtractorOptions& options,
         const std::string& folder = options.*format.folder;
         if (!folder.empty()) {
             files.push_back(
-                {std::string(format.kind), perInputPathFor(folder, baseName, format), &format});
+                {std::string(format.kind), perInputPathFor(folder, baseName, format, options), &format});
         }
     }
     return files;

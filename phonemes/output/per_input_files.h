@@ -21,9 +21,10 @@ struct PerInputFile {
 };
 
 // Where a per-input file of the format goes: the folder, and the input's base name with its
-// extension replaced by the format's.
+// extension replaced by the format's for these options.
 std::filesystem::path perInputPathFor(const std::filesystem::path& folder,
-                                      std::string_view baseName, const PerInputFormat& format);
+                                      std::string_view baseName, const PerInputFormat& format,
+                                      const ExtractorOptions& options);
 
 // The per-input files the options ask for, for an input of this base name, in the order of the
 // table of formats.

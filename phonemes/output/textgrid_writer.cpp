@@ -118,7 +118,7 @@ bool writeTextGrid(std::ostream& out, const PhoneTimeline& timeline, std::int32_
 
 std::filesystem::path textGridPathFor(const std::filesystem::path& folder,
                                       std::string_view baseName) {
-    return perInputPathFor(folder, baseName, perInputFormats().front());
+    return perInputPathFor(folder, baseName, perInputFormats().front(), ExtractorOptions{});
 }
 
 bool saveTextGrid(const std::filesystem::path& path, const PhoneTimeline& timeline,

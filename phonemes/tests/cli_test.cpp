@@ -152,7 +152,8 @@ TEST_F(Cli, HelpListsEveryOptionAndTouchesNothing) {
     EXPECT_TRUE(result.out.starts_with("Usage: phonemes [options] <filenames>\n")) << result.out;
     for (const char* option :
          {"-h <filename>", "-m <duration>", "-o <filename>", "-p ", "-q ", "-t ", "-u ", "-x ",
-          "--phone-times MODE", "--format FORMAT", "--textgrid DIR", "--jobs N", "--shard I/N",
+          "--phone-times MODE", "--format FORMAT", "--textgrid DIR", "--mouth-cues DIR",
+          "--mouth-shapes SET", "--mouth-format FORMAT", "--fps N", "--jobs N", "--shard I/N",
           "--help ", "--version "}) {
         const std::string line = "\n  " + std::string(option);
         const std::size_t at = result.out.find(line);
@@ -198,6 +199,15 @@ TEST_F(Cli, BadLongOptionValuesStopBeforeAnythingIsWritten) {
         {{"--shard", "1/0"}, kBadShard + "\"1/0\".\n"},
         {{"--shard", "x/y"}, kBadShard + "\"x/y\".\n"},
         {{"--shard"}, "ERROR: --shard needs a value.\n"},
+        {{"--mouth-cues="}, "ERROR: --mouth-cues needs a folder.\n"},
+        {{"--mouth-shapes", "Extended"},
+         "ERROR: --mouth-shapes takes extended, basic or oculus, not \"Extended\".\n"},
+        {{"--mouth-format=srt"},
+         "ERROR: --mouth-format takes tsv, json, xml or dat, not \"srt\".\n"},
+        {{"--fps", "0"}, "ERROR: --fps takes a whole number from 1 to 120, not \"0\".\n"},
+        {{"--fps", "121"}, "ERROR: --fps takes a whole number from 1 to 120, not \"121\".\n"},
+        {{"--fps", "23.976"},
+         "ERROR: --fps takes a whole number from 1 to 120, not \"23.976\".\n"},
     };
     for (const auto& [options, message] : cases) {
         std::vector<std::string> arguments = {"-p", "-o", "out.txt"};
@@ -210,16 +220,22 @@ TEST_F(Cli, BadLongOptionValuesStopBeforeAnythingIsWritten) {
     }
 }
 
-TEST_F(Cli, TextGridFolderIsCreatedOrItsFailureStopsTheRun) {
-    ProgramResult made = run({"-q", "-o", "out.txt", "--textgrid", "grids/today"});
-    EXPECT_EQ(made.status, 0);
-    EXPECT_TRUE(std::filesystem::is_directory(dir / "grids/today"));
-
+TEST_F(Cli, PerInputFoldersAreCreatedOrTheirFailureStopsTheRun) {
     dir.write("plain-file", "");
-    ProgramResult refused = run({"-q", "-o", "other.txt", "--textgrid", "plain-file/grids"});
-    EXPECT_EQ(refused.status, 1);
-    EXPECT_EQ(refused.err, "ERROR: Cannot create TextGrid folder plain-file/grids.\n");
-    EXPECT_FALSE(std::filesystem::exists(dir / "other.txt"));
+    for (const auto& [option, folderKind] : {std::pair{"--textgrid", "TextGrid folder"},
+                                             std::pair{"--mouth-cues", "mouth-cue folder"}}) {
+        SCOPED_TRACE(option);
+        const std::string made = std::string("made") + option + "/today";
+        ProgramResult result = run({"-q", "-o", "out.txt", option, made});
+        EXPECT_EQ(result.status, 0);
+        EXPECT_TRUE(std::filesystem::is_directory(dir / made));
+
+        ProgramResult refused = run({"-q", "-o", "other.txt", option, "plain-file/sub"});
+        EXPECT_EQ(refused.status, 1);
+        EXPECT_EQ(refused.err, "ERROR: Cannot create " + std::string(folderKind) +
+                                   " plain-file/sub.\n");
+        EXPECT_FALSE(std::filesystem::exists(dir / "other.txt"));
+    }
 }
 
 // A console stream the caller closed (`2>&-`) gets /dev/null: neither the output file nor a
@@ -306,6 +322,32 @@ TEST_F(Cli, ATextGridOnTheOutputFileStopsTheRunBeforeAnythingIsWritten) {
     EXPECT_FALSE(std::filesystem::exists(dir / "h2.TextGrid"));
     EXPECT_FALSE(std::filesystem::exists(dir / "new"));
     EXPECT_FALSE(std::filesystem::exists(dir / "tg/b.TextGrid"));
+}
+
+// A mouth-cue file, named with its format's extension, is held to the same.
+TEST_F(Cli, AMouthCueFileOnTheOutputOrHintsFileStopsTheRun) {
+    const std::string kKept = "a.wav:hello world\n";
+    dir.write("a.wav", "");
+    dir.write("cues/a.json", kKept);
+    const struct {
+        std::vector<std::string> arguments;
+        std::string message;
+    } cases[] = {
+        {{"-o", "cues/a.json", "--mouth-cues", "cues", "--mouth-format=json", "a.wav"},
+         "ERROR: Cannot write mouth-cue file cues/a.json over the output file.\n"},
+        {{"-h", "cues/a.json", "--mouth-cues", "cues", "--mouth-format", "json", "a.wav"},
+         "ERROR: Cannot write mouth-cue file cues/a.json over the hints file.\n"},
+    };
+    for (const auto& c : cases) {
+        ProgramResult result = run(c.arguments);
+        EXPECT_EQ(result.status, 2);
+        EXPECT_EQ(result.out, "");
+        EXPECT_EQ(result.err, c.message);
+        EXPECT_EQ(readFile(dir / "cues/a.json"), kKept);
+    }
+    // With another format the names differ, and the run goes on.
+    ProgramResult tsv = run({"-q", "-o", "out.txt", "--mouth-cues", "cues", "a.wav"});
+    EXPECT_EQ(tsv.status, 0);
 }
 
 // Nor may a TextGrid land on the hints file, whose transcripts it would replace.

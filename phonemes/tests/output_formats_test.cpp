@@ -4,12 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "engine_test_support.h"
+#include "mouth_shapes.h"
 #include "record_reader.h"
 #include "test_support.h"
 
@@ -181,6 +184,156 @@ TEST_P(OutputFormats, AnUnwritableTextGridIsReportedAndTheBatchGoesOn) {
               "ERROR: Cannot write TextGrid file grids/fox.TextGrid.\n"
               "ERROR: Cannot create audio stream from file.\n");
     EXPECT_TRUE(fs::is_regular_file(dir_ / "grids" / "numbers.TextGrid"));
+    EXPECT_EQ(testing::parseRecords(testing::readFile(dir_ / "out.txt")).size(), 3u);
+}
+
+// One mouth cue as a file gives it: its start in ms and its shape.
+struct Cue {
+    int startMs;
+    std::string shape;
+    friend bool operator==(const Cue&, const Cue&) = default;
+};
+
+void PrintTo(const Cue& c, std::ostream* os) {
+    *os << c.shape << "@" << c.startMs;
+}
+
+int msOfSeconds(const std::string& text) {
+    return static_cast<int>(std::lround(std::stod(text) * 1000));
+}
+
+// The value of each ` name="value"` xmllint prints for an attribute XPath.
+std::vector<std::string> attributeValues(const std::vector<std::string>& lines) {
+    std::vector<std::string> values;
+    for (const std::string& line : lines) {
+        const std::size_t open = line.find('"');
+        values.push_back(line.substr(open + 1, line.rfind('"') - open - 1));
+    }
+    return values;
+}
+
+// The cues of each layout, read as their importers read them: JSON with jq, XML with xmllint,
+// the tab-separated and switch files line by line. Each gives the same cues, and JSON and XML
+// end each cue where the next begins and the last at the end of the audio.
+std::vector<Cue> readCues(const fs::path& folder, const std::string& stem, int durationMs) {
+    const fs::path json = folder / "json" / (stem + ".json");
+    std::vector<Cue> cues;
+    int reached = 0;
+    for (const std::string& line :
+         testing::jqLines(R"jq(.mouthCues[] | "\(.start)\t\(.end)\t\(.value)")jq", json)) {
+        const std::vector<std::string> fields = testing::linesOf(line, "\t");
+        EXPECT_EQ(msOfSeconds(fields[0]), reached) << "cues tile the audio";
+        reached = msOfSeconds(fields[1]);
+        cues.push_back({msOfSeconds(fields[0]), fields[2]});
+    }
+    EXPECT_EQ(reached, durationMs);
+    EXPECT_EQ(testing::jqLines(".metadata.duration * 1000 | round", json),
+              std::vector<std::string>{std::to_string(durationMs)});
+
+    const fs::path xml = folder / "xml" / (stem + ".xml");
+    const std::vector<std::string> starts =
+        attributeValues(testing::xpathLines("//mouthCue/@start", xml));
+    const std::vector<std::string> ends =
+        attributeValues(testing::xpathLines("//mouthCue/@end", xml));
+    const std::vector<std::string> shapes = testing::xpathLines("//mouthCue/text()", xml);
+    std::vector<Cue> xmlCues;
+    for (std::size_t i = 0; i < starts.size() && i < shapes.size(); ++i) {
+        xmlCues.push_back({msOfSeconds(starts[i]), shapes[i]});
+    }
+    EXPECT_EQ(xmlCues, cues);
+    EXPECT_TRUE(!ends.empty() && msOfSeconds(ends.back()) == durationMs);
+
+    std::vector<Cue> tsvCues;
+    for (const std::string& line :
+         testing::linesOf(testing::readFile(folder / "tsv" / (stem + ".tsv")), "\n")) {
+        if (!line.empty()) {
+            const std::vector<std::string> fields = testing::linesOf(line, "\t");
+            tsvCues.push_back({msOfSeconds(fields[0]), fields[1]});
+        }
+    }
+    // Its last line is the rest that ends the last shape, when that shape is not rest.
+    std::vector<Cue> expectedTsv = cues;
+    if (cues.back().shape != "X") {
+        expectedTsv.push_back({durationMs, "X"});
+    }
+    EXPECT_EQ(tsvCues, expectedTsv);
+
+    const std::map<std::string, std::string> prestonBlair = {
+        {"MBP", "A"}, {"etc", "B"}, {"E", "C"}, {"AI", "D"}, {"O", "E"},
+        {"U", "F"},   {"FV", "G"},  {"L", "H"}, {"rest", "X"}};
+    const std::vector<std::string> dat =
+        testing::linesOf(testing::readFile(folder / "dat" / (stem + ".dat")), "\n");
+    EXPECT_EQ(dat.front(), "MohoSwitch1");
+    std::vector<Cue> datCues;
+    for (std::size_t i = 1; i < dat.size(); ++i) {
+        if (dat[i].empty()) {
+            continue;
+        }
+        const std::vector<std::string> fields = testing::linesOf(dat[i], " ");
+        const int frame = std::stoi(fields[0]) - 1;  // frames count from 1
+        datCues.push_back({static_cast<int>(std::lround(frame * 1000.0 / 24)),
+                           prestonBlair.at(fields[1])});
+    }
+    EXPECT_EQ(datCues, cues);
+    return cues;
+}
+
+// Every processed file gets its mouth cues in each layout, and they show what its record shows:
+// each phone that lasts two frames shows its shape at its middle.
+TEST_P(OutputFormats, MouthCuesInEveryLayoutShowWhatTheRecordShows) {
+    for (const char* format : {"tsv", "json", "xml", "dat"}) {
+        const ProgramResult result = run({"-x", "-o", "out.txt", "--mouth-format", format,
+                                          "--mouth-cues", std::string("cues/") + format});
+        ASSERT_EQ(result.status, 0) << result.err;
+    }
+    const std::vector<TaggedRecord> tagged =
+        testing::parseTaggedRecords(testing::readFile(dir_ / "out.txt"));
+    ASSERT_EQ(tagged.size(), 3u);
+    for (const TaggedRecord& record : tagged) {
+        SCOPED_TRACE(record.name);
+        const std::string stem = fs::path(record.name).stem().string();
+        const int durationMs = record.name == "fox.wav" ? fox_.durationMs : -1;
+        const std::vector<Cue> cues =
+            readCues(dir_ / "cues", stem,
+                     durationMs >= 0 ? durationMs
+                                     : msOfSeconds(testing::jqLines(
+                                           ".metadata.duration",
+                                           dir_ / "cues/json" / (stem + ".json"))[0]));
+        if (record.name == "empty.wav") {
+            EXPECT_EQ(cues, (std::vector<Cue>{{0, "X"}}));
+        }
+        const auto shapeAt = [&](int ms) {
+            std::string shape;
+            for (const Cue& cue : cues) {
+                if (cue.startMs <= ms) {
+                    shape = cue.shape;
+                }
+            }
+            return shape;
+        };
+        for (std::size_t i = 0; i < record.phones.size(); ++i) {
+            const TaggedPhone& phone = record.phones[i];
+            if (phone.label == "_" || phone.end - phone.start < 2 * 1000 / 24 + 1) {
+                continue;
+            }
+            const bool lastOfWord = i + 1 == record.phones.size() || record.phones[i + 1].label == "_";
+            const std::string next = lastOfWord ? "" : record.phones[i + 1].label;
+            EXPECT_EQ(shapeAt((phone.start + phone.end) / 2),
+                      mouthShapeOf(MouthShapeSet::kExtended, phone.label, next))
+                << phone.label << " at " << phone.start;
+        }
+    }
+}
+
+// A mouth-cue file that cannot be written costs only itself.
+TEST_P(OutputFormats, AnUnwritableMouthCueFileIsReportedAndTheBatchGoesOn) {
+    fs::create_directories(dir_ / "cues" / "fox.tsv");  // a folder in the file's place
+    const ProgramResult cues = run({"-o", "out.txt", "--mouth-cues", "cues"});
+    EXPECT_EQ(cues.status, 0);
+    EXPECT_EQ(cues.err,
+              "ERROR: Cannot write mouth-cue file cues/fox.tsv.\n"
+              "ERROR: Cannot create audio stream from file.\n");
+    EXPECT_TRUE(fs::is_regular_file(dir_ / "cues" / "numbers.tsv"));
     EXPECT_EQ(testing::parseRecords(testing::readFile(dir_ / "out.txt")).size(), 3u);
 }
 

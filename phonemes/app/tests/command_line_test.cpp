@@ -185,6 +185,35 @@ INSTANTIATE_TEST_SUITE_P(
                        "--format takes records or json, not \"yaml\"."}),
     [](const ::testing::TestParamInfo<LongOptionCase>& info) { return info.param.name; });
 
+// The mouth-cue options: their defaults, every value they take, and the last one winning.
+TEST(MouthCueOptions, TakeEachSetFormatAndFrameRate) {
+    const struct {
+        std::vector<std::string> arguments;
+        std::string folder;
+        MouthShapeSet set;
+        MouthCueFormat format;
+        int fps;
+    } cases[] = {
+        {{"-x"}, "", MouthShapeSet::kExtended, MouthCueFormat::kTsv, 24},
+        {{"--mouth-cues", "cues", "--mouth-shapes", "basic", "--mouth-format", "json", "--fps",
+          "1"},
+         "cues", MouthShapeSet::kBasic, MouthCueFormat::kJson, 1},
+        {{"--mouth-cues=a=b", "--mouth-shapes=oculus", "--mouth-format=xml", "--fps=120"},
+         "a=b", MouthShapeSet::kOculus, MouthCueFormat::kXml, 120},
+        {{"--mouth-format", "json", "--mouth-format", "dat", "--mouth-shapes", "oculus",
+          "--mouth-shapes", "extended", "--fps", "30"},
+         "", MouthShapeSet::kExtended, MouthCueFormat::kDat, 30},
+    };
+    for (const auto& c : cases) {
+        const CommandLine parsed = parseCommandLine(c.arguments);
+        EXPECT_EQ(parsed.error, "") << c.arguments.front();
+        EXPECT_EQ(parsed.options.mouthCueFolder, c.folder);
+        EXPECT_EQ(parsed.options.mouthShapes, c.set);
+        EXPECT_EQ(parsed.options.mouthFormat, c.format);
+        EXPECT_EQ(parsed.options.fps, c.fps);
+    }
+}
+
 // --jobs and --shard take whole numbers written plainly; anything else is refused with the
 // value named, before any file pattern after it is read.
 TEST(RunOptions, JobsAndShardOrTheBadValue) {

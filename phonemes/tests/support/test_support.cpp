@@ -404,4 +404,11 @@ std::vector<std::string> jqLines(const std::string& filter, const fs::path& file
     return splitLines(run.out);
 }
 
+std::vector<std::string> xpathLines(const std::string& xpath, const fs::path& file) {
+    const ProgramResult run = runProgram(
+        kXmllintProgram, {"--xpath", xpath, fs::absolute(file).string()}, fs::current_path());
+    EXPECT_EQ(run.status, 0) << "xmllint refuses " << file << ": " << run.err;
+    return splitLines(run.out);
+}
+
 }  // namespace phonemes::testing

@@ -98,6 +98,7 @@ ProgressTranscript splitProgress(const std::string& terminalText);
 // Where Debian installs the readers that tests check our formats with.
 inline constexpr const char* kPraatProgram = "/usr/bin/praat";
 inline constexpr const char* kJqProgram = "/usr/bin/jq";
+inline constexpr const char* kXmllintProgram = "/usr/bin/xmllint";
 
 // One interval of a TextGrid tier as Praat reads it: times rounded to whole milliseconds.
 struct TextGridInterval {
@@ -123,5 +124,8 @@ PraatTextGrid readTextGridWithPraat(const std::filesystem::path& file);
 // The lines jq prints for the filter over the file (jq -r); fails the test when jq refuses
 // the file.
 std::vector<std::string> jqLines(const std::string& filter, const std::filesystem::path& file);
+// The lines xmllint prints for the XPath over the file (one per node); fails the test when
+// xmllint finds the file is not well-formed XML.
+std::vector<std::string> xpathLines(const std::string& xpath, const std::filesystem::path& file);
 
 }  // namespace phonemes::testing
