@@ -135,14 +135,15 @@ std::map<std::string, std::string> folderContents(const fs::path& folder) {
 struct OutputCase {
     const char* name;
     std::vector<std::string> options;
-    bool textGrids;
+    bool perInputFiles;  // TextGrids and mouth cues
 };
 
 class SameOutputForAnyJobs : public ::testing::TestWithParam<OutputCase> {};
 
 // Files of very different lengths, echoes of hypotheses and results, failing files between
-// them: console, output file and TextGrids come out the same with one, two and four jobs.
-TEST_P(SameOutputForAnyJobs, ConsoleOutputFileAndTextGrids) {
+// them: console, output file, TextGrids and mouth cues come out the same with one, two and
+// four jobs.
+TEST_P(SameOutputForAnyJobs, ConsoleOutputFileAndPerInputFiles) {
     const OutputCase& c = GetParam();
     TempDir dir;
     writeMixedBatch(dir.path());
@@ -151,19 +152,23 @@ TEST_P(SameOutputForAnyJobs, ConsoleOutputFileAndTextGrids) {
         ProgramResult result;
         std::string output;
         std::map<std::string, std::string> textGrids;
+        std::map<std::string, std::string> mouthCues;
     };
     std::vector<Run> runs;
     for (const char* jobs : {"1", "2", "4"}) {
         const std::string grids = std::string("grids-") + jobs;
+        const std::string cues = std::string("cues-") + jobs;
         std::vector<std::string> arguments = {"--jobs", jobs, "-h",    "hints.txt",
                                               "-o",     "out.txt", "*.wav"};
         arguments.insert(arguments.end(), c.options.begin(), c.options.end());
-        if (c.textGrids) {
-            arguments.insert(arguments.end(), {"--textgrid", grids});
+        if (c.perInputFiles) {
+            arguments.insert(arguments.end(), {"--textgrid", grids, "--mouth-cues", cues,
+                                               "--mouth-format", "json", "--fps", "30"});
         }
-        Run run{runPhonemes(arguments, dir.path()), readFile(dir / "out.txt"), {}};
-        if (c.textGrids) {
+        Run run{runPhonemes(arguments, dir.path()), readFile(dir / "out.txt"), {}, {}};
+        if (c.perInputFiles) {
             run.textGrids = folderContents(dir / grids);
+            run.mouthCues = folderContents(dir / cues);
         }
         runs.push_back(std::move(run));
     }
@@ -173,8 +178,9 @@ TEST_P(SameOutputForAnyJobs, ConsoleOutputFileAndTextGrids) {
     EXPECT_EQ(one.result.err, "ERROR: Cannot create audio stream from file.\n");
     EXPECT_NE(one.output.find("a-story.wav"), std::string::npos);
     EXPECT_NE(one.output.find("h-cut.wav"), std::string::npos);
-    if (c.textGrids) {
+    if (c.perInputFiles) {
         EXPECT_EQ(one.textGrids.size(), 7u);
+        EXPECT_EQ(one.mouthCues.size(), 7u);
     }
     for (std::size_t i = 1; i < runs.size(); ++i) {
         SCOPED_TRACE(i == 1 ? "two jobs" : "four jobs");
@@ -183,13 +189,14 @@ TEST_P(SameOutputForAnyJobs, ConsoleOutputFileAndTextGrids) {
         EXPECT_EQ(runs[i].result.err, one.result.err);
         EXPECT_EQ(runs[i].output, one.output);
         EXPECT_EQ(runs[i].textGrids, one.textGrids);
+        EXPECT_EQ(runs[i].mouthCues, one.mouthCues);
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Forms, SameOutputForAnyJobs,
     ::testing::Values(OutputCase{"RecordsWithEchoes", {"-p", "-t", "-u"}, false},
-                      OutputCase{"JsonAndTextGrids", {"-t", "--format", "json"}, true}),
+                      OutputCase{"JsonTextGridsAndMouthCues", {"-t", "--format", "json"}, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A folder that the tests of a suite share, made once: once per test program run, and once
