@@ -150,8 +150,8 @@ int run(const fs::path& root) {
         "\nFrames that show the shape the hand-labelled phones give, hand-labelled p, b and m "
         "closures of at least %d ms that show closed lips, and the shortest cue written.\n\n",
         kVisibleClosureMs);
-    Table table({"set", "fps", "mode", "frames right", "closures shown", "shortest cue",
-                 "targets met"});
+    Table table(
+        {"set", "fps", "mode", "frames right", "closures shown", "shortest cue", "targets met"});
     bool allMet = true;
     for (const auto& s : sets) {
         for (int fps : {24, 30}) {
@@ -169,9 +169,8 @@ int run(const fs::path& root) {
                 }
                 const double right = static_cast<double>(scores.framesRight) /
                                      static_cast<double>(std::max<std::size_t>(scores.frames, 1));
-                const double shown =
-                    static_cast<double>(scores.closuresShown) /
-                    static_cast<double>(std::max<std::size_t>(scores.closures, 1));
+                const double shown = static_cast<double>(scores.closuresShown) /
+                                     static_cast<double>(std::max<std::size_t>(scores.closures, 1));
                 const bool judged = fps == kTargetFps && std::string(mode.name) == "acoustic";
                 std::string met = "-";
                 if (judged) {
@@ -186,10 +185,11 @@ int run(const fs::path& root) {
             }
         }
     }
-    std::printf("\nTargets (acoustic, %d fps): frames right >= %.0f %%, closures shown >= %.0f %%, "
-                "no cue shorter than a frame (%.1f ms). Met: %s\n",
-                kTargetFps, kMinFramesRight * 100, kMinClosuresShown * 100, 1000.0 / kTargetFps,
-                allMet ? "yes" : "NO");
+    std::printf(
+        "\nTargets (acoustic, %d fps): frames right >= %.0f %%, closures shown >= %.0f %%, "
+        "no cue shorter than a frame (%.1f ms). Met: %s\n",
+        kTargetFps, kMinFramesRight * 100, kMinClosuresShown * 100, 1000.0 / kTargetFps,
+        allMet ? "yes" : "NO");
     return allMet ? 0 : 1;
 }
 

@@ -39,18 +39,18 @@ struct Shard {
 
 // The run's settings, read from the command line and read-only afterwards.
 struct ExtractorOptions {
-    std::string hintsFile;                               // -h: empty means no hints file is read
-    std::int32_t minPhonemeDuration = 10;                // -m: milliseconds
-    std::string outputFile = "phonemes.txt";             // -o
-    bool showPronunciations = false;                     // -p
-    bool quiet = false;                                  // -q
-    bool showTranscription = false;                      // -t
-    bool showHypothesis = false;                         // -u
-    bool xmlFormat = false;                              // -x
-    PhoneTiming phoneTiming = PhoneTiming::kWeights;     // --phone-times
-    OutputFormat outputFormat = OutputFormat::kRecords;  // --format
-    std::string textGridFolder;                          // --textgrid: empty means none
-    std::string mouthCueFolder;                          // --mouth-cues: empty means none
+    std::string hintsFile;                                 // -h: empty means no hints file is read
+    std::int32_t minPhonemeDuration = 10;                  // -m: milliseconds
+    std::string outputFile = "phonemes.txt";               // -o
+    bool showPronunciations = false;                       // -p
+    bool quiet = false;                                    // -q
+    bool showTranscription = false;                        // -t
+    bool showHypothesis = false;                           // -u
+    bool xmlFormat = false;                                // -x
+    PhoneTiming phoneTiming = PhoneTiming::kWeights;       // --phone-times
+    OutputFormat outputFormat = OutputFormat::kRecords;    // --format
+    std::string textGridFolder;                            // --textgrid: empty means none
+    std::string mouthCueFolder;                            // --mouth-cues: empty means none
     MouthShapeSet mouthShapes = MouthShapeSet::kExtended;  // --mouth-shapes
     MouthCueFormat mouthFormat = MouthCueFormat::kTsv;     // --mouth-format
     int fps = 24;                                          // --fps: frames a second, 1 to 120

@@ -20,8 +20,8 @@ std::vector<ShapeSpan> shapeSpansOf(std::span<const PhoneEntry> entries, std::in
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const bool last = i + 1 == entries.size();
         const std::int64_t start = std::clamp<std::int64_t>(entries[i].start, reached, duration);
-        const std::int64_t end = std::clamp<std::int64_t>(
-            last ? speechEnd : entries[i + 1].start, start, duration);
+        const std::int64_t end =
+            std::clamp<std::int64_t>(last ? speechEnd : entries[i + 1].start, start, duration);
         reached = end;
         if (end == start) {
             continue;

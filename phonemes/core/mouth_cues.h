@@ -39,9 +39,9 @@ inline constexpr std::int64_t kRestPauseMs = 200;
 //
 // Frame k shows the sound heard as it ends, so a shape appears less than a frame before its
 // sound (never after it), as animators time it, and a sound shorter than a frame shows only
-// when a frame ends inside it. A closure of the lips (p, b, m) always shows for at least one frame. A last frame
-// cut short by the end of the audio joins the cue before it, so no cue is shorter than a frame
-// unless the audio is.
+// when a frame ends inside it. A closure of the lips (p, b, m) always shows for at least one frame.
+// A last frame cut short by the end of the audio joins the cue before it, so no cue is shorter than
+// a frame unless the audio is.
 MouthCues mouthCuesOf(std::span<const PhoneEntry> entries, std::int64_t speechEndMs,
                       std::int64_t durationMs, MouthShapeSet set, int fps);
 

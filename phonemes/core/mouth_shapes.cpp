@@ -15,24 +15,21 @@ struct PhoneShapes {
 // Each of the 40 phones in the extended set and as a viseme. The basic set is the extended one
 // with G and H replaced. h takes its shape from the vowel after it (mouthShapeOf).
 constexpr std::array<PhoneShapes, 40> kPhoneShapes = {{
-    {"aa", "D", "aa"}, {"ae", "C", "aa"}, {"ah", "C", "aa"}, {"ao", "E", "oh"},
-    {"aw", "D", "aa"}, {"ax", "C", "E"},  {"ay", "D", "aa"}, {"b", "A", "PP"},
-    {"ch", "B", "CH"}, {"d", "B", "DD"},  {"dh", "B", "TH"}, {"eh", "C", "E"},
-    {"er", "E", "RR"}, {"ey", "C", "E"},  {"f", "G", "FF"},  {"g", "B", "kk"},
-    {"h", "B", "ih"},  {"ih", "B", "ih"}, {"iy", "B", "ih"}, {"jh", "B", "CH"},
-    {"k", "B", "kk"},  {"l", "H", "nn"},  {"m", "A", "PP"},  {"n", "B", "nn"},
-    {"ng", "B", "kk"}, {"ow", "F", "oh"}, {"oy", "E", "oh"}, {"p", "A", "PP"},
-    {"r", "E", "RR"},  {"s", "B", "SS"},  {"sh", "B", "CH"}, {"t", "B", "DD"},
-    {"th", "B", "TH"}, {"uh", "F", "ou"}, {"uw", "F", "ou"}, {"v", "G", "FF"},
-    {"w", "F", "ou"},  {"y", "B", "ih"},  {"z", "B", "SS"},  {"zh", "B", "CH"},
+    {"aa", "D", "aa"}, {"ae", "C", "aa"}, {"ah", "C", "aa"}, {"ao", "E", "oh"}, {"aw", "D", "aa"},
+    {"ax", "C", "E"},  {"ay", "D", "aa"}, {"b", "A", "PP"},  {"ch", "B", "CH"}, {"d", "B", "DD"},
+    {"dh", "B", "TH"}, {"eh", "C", "E"},  {"er", "E", "RR"}, {"ey", "C", "E"},  {"f", "G", "FF"},
+    {"g", "B", "kk"},  {"h", "B", "ih"},  {"ih", "B", "ih"}, {"iy", "B", "ih"}, {"jh", "B", "CH"},
+    {"k", "B", "kk"},  {"l", "H", "nn"},  {"m", "A", "PP"},  {"n", "B", "nn"},  {"ng", "B", "kk"},
+    {"ow", "F", "oh"}, {"oy", "E", "oh"}, {"p", "A", "PP"},  {"r", "E", "RR"},  {"s", "B", "SS"},
+    {"sh", "B", "CH"}, {"t", "B", "DD"},  {"th", "B", "TH"}, {"uh", "F", "ou"}, {"uw", "F", "ou"},
+    {"v", "G", "FF"},  {"w", "F", "ou"},  {"y", "B", "ih"},  {"z", "B", "SS"},  {"zh", "B", "CH"},
 }};
 
 constexpr std::array<std::string_view, 9> kExtendedShapes = {"A", "B", "C", "D", "E",
                                                              "F", "G", "H", "X"};
 constexpr std::array<std::string_view, 7> kBasicShapes = {"A", "B", "C", "D", "E", "F", "X"};
-constexpr std::array<std::string_view, 15> kVisemes = {"sil", "PP", "FF", "TH", "DD",
-                                                       "kk",  "CH", "SS", "nn", "RR",
-                                                       "aa",  "E",  "ih", "oh", "ou"};
+constexpr std::array<std::string_view, 15> kVisemes = {
+    "sil", "PP", "FF", "TH", "DD", "kk", "CH", "SS", "nn", "RR", "aa", "E", "ih", "oh", "ou"};
 
 constexpr std::array<std::pair<std::string_view, std::string_view>, 9> kPrestonBlairNames = {{
     {"A", "MBP"},
@@ -56,9 +53,9 @@ const PhoneShapes* shapesOfPhone(std::string_view phone) {
 }
 
 bool isVowel(std::string_view phone) {
-    static constexpr std::array<std::string_view, 16> kVowels = {
-        "aa", "ae", "ah", "ao", "aw", "ax", "ay", "eh", "er", "ey", "ih", "iy", "ow", "oy",
-        "uh", "uw"};
+    static constexpr std::array<std::string_view, 16> kVowels = {"aa", "ae", "ah", "ao", "aw", "ax",
+                                                                 "ay", "eh", "er", "ey", "ih", "iy",
+                                                                 "ow", "oy", "uh", "uw"};
     for (std::string_view vowel : kVowels) {
         if (vowel == phone) {
             return true;

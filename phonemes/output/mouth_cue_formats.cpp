@@ -32,11 +32,21 @@ std::string xmlText(std::string_view text) {
     for (const char c : validUtf8(text)) {
         const auto byte = static_cast<unsigned char>(c);
         switch (c) {
-            case '&': result += "&amp;"; break;
-            case '<': result += "&lt;"; break;
-            case '>': result += "&gt;"; break;
-            case '"': result += "&quot;"; break;
-            case '\'': result += "&apos;"; break;
+            case '&':
+                result += "&amp;";
+                break;
+            case '<':
+                result += "&lt;";
+                break;
+            case '>':
+                result += "&gt;";
+                break;
+            case '"':
+                result += "&quot;";
+                break;
+            case '\'':
+                result += "&apos;";
+                break;
             default:
                 if (byte < 0x20 && c != '\t' && c != '\n' && c != '\r') {
                     result += "\xEF\xBF\xBD";
@@ -65,8 +75,8 @@ void writeJson(std::ostream& out, const MouthCues& cues, std::string_view soundF
         << "},\"mouthCues\":[";
     for (std::size_t i = 0; i < cues.cues.size(); ++i) {
         out << (i == 0 ? "" : ",") << "{\"start\":" << seconds(cues.startSeconds(i))
-            << ",\"end\":" << seconds(cues.endSeconds(i)) << ",\"value\":"
-            << jsonString(cues.cues[i].shape) << '}';
+            << ",\"end\":" << seconds(cues.endSeconds(i))
+            << ",\"value\":" << jsonString(cues.cues[i].shape) << '}';
     }
     out << "]}\n";
 }

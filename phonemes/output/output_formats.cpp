@@ -22,7 +22,8 @@ const std::array<OutputFileFormat, 2> kOutputFileFormats{{
 }};
 
 const std::array<PerInputFormat, 2> kPerInputFormats{{
-    {"TextGrid file", "TextGrid folder", [](const ExtractorOptions&) -> std::string_view { return ".TextGrid"; },
+    {"TextGrid file", "TextGrid folder",
+     [](const ExtractorOptions&) -> std::string_view { return ".TextGrid"; },
      &ExtractorOptions::textGridFolder,
      [](const ExtractorOptions&) -> std::unique_ptr<ResultWriter> {
          return std::make_unique<TextGridWriter>();

@@ -23,8 +23,8 @@ struct OutputFileFormat {
 
 // A file written for every input besides the output file, in a folder an option names.
 struct PerInputFormat {
-    std::string_view kind;                  // as error lines name it: "TextGrid file"
-    std::string_view folderKind;            // and its folder: "TextGrid folder"
+    std::string_view kind;        // as error lines name it: "TextGrid file"
+    std::string_view folderKind;  // and its folder: "TextGrid folder"
     // The extension that replaces the input's own: ".TextGrid"; some depend on the options.
     std::string_view (*extension)(const ExtractorOptions& options);
     std::string ExtractorOptions::*folder;  // the option naming the folder; empty: none written

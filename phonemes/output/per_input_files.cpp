@@ -59,8 +59,8 @@ std::vector<PerInputFile> perInputFilesFor(const ExtractorOptions& options,
     for (const PerInputFormat& format : perInputFormats()) {
         const std::string& folder = options.*format.folder;
         if (!folder.empty()) {
-            files.push_back(
-                {std::string(format.kind), perInputPathFor(folder, baseName, format, options), &format});
+            files.push_back({std::string(format.kind),
+                             perInputPathFor(folder, baseName, format, options), &format});
         }
     }
     return files;

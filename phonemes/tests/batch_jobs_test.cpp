@@ -2,8 +2,8 @@
 // a terminal. What a user sees must be byte for byte what one job gives; a batch stopped by a
 // failed write or a signal must stop at once and leave whole records only.
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -97,10 +97,10 @@ void writeShortUtterances(const fs::path& folder) {
 // can: no audio at all, silence only, audio that breaks off.
 void writeMixedBatch(const fs::path& folder) {
     writeShortUtterances(folder);
-    writeSentences(folder / "a-story.wav",
-                   {"The old man fixed the broken fence.", "My sister plays the piano every morning.",
-                    "A strong wind blew across the open field.",
-                    "The children laughed at the funny clown."});
+    writeSentences(
+        folder / "a-story.wav",
+        {"The old man fixed the broken fence.", "My sister plays the piano every morning.",
+         "A strong wind blew across the open field.", "The children laughed at the funny clown."});
     std::ofstream(folder / "c-notes.wav") << "These are notes, not audio.\n";
     engine::testing::writeAudio(folder / "f-silent.wav", engine::testing::silence(16000, 1000),
                                 16000, testing::kWav16Bit16kHz);
@@ -111,8 +111,8 @@ void writeMixedBatch(const fs::path& folder) {
 // Two short hinted files, three minutes of dictation after them, and one more short file.
 void writeBatchWithALongRecording(const fs::path& folder) {
     writeShortUtterances(folder);
-    writeSentences(folder / "f-long.wav", std::vector<std::string>(kLongRecordingRepeats,
-                                                                   "Thank you very much."));
+    writeSentences(folder / "f-long.wav",
+                   std::vector<std::string>(kLongRecordingRepeats, "Thank you very much."));
 }
 
 std::string recordsOf(const fs::path& folder, const std::vector<std::string>& files) {
@@ -158,7 +158,7 @@ TEST_P(SameOutputForAnyJobs, ConsoleOutputFileAndPerInputFiles) {
     for (const char* jobs : {"1", "2", "4"}) {
         const std::string grids = std::string("grids-") + jobs;
         const std::string cues = std::string("cues-") + jobs;
-        std::vector<std::string> arguments = {"--jobs", jobs, "-h",    "hints.txt",
+        std::vector<std::string> arguments = {"--jobs", jobs,      "-h",   "hints.txt",
                                               "-o",     "out.txt", "*.wav"};
         arguments.insert(arguments.end(), c.options.begin(), c.options.end());
         if (c.perInputFiles) {
@@ -361,8 +361,8 @@ TEST(Shards, JoinedInOrderGiveTheSingleRun) {
 
     for (const auto& [count, format] : {std::pair{3, "records"}, std::pair{7, "json"}}) {
         SCOPED_TRACE(std::to_string(count) + " shards of " + format);
-        const std::vector<std::string> common = {"-q", "--jobs", "1", "--format", format,
-                                                 "-h", "hints.txt", "*.wav"};
+        const std::vector<std::string> common = {"-q",   "--jobs", "1",         "--format",
+                                                 format, "-h",     "hints.txt", "*.wav"};
         std::vector<std::string> single = common;
         single.insert(single.end(), {"-o", "single.txt"});
         ASSERT_EQ(runPhonemes(single, dir.path()).status, 0);
@@ -372,8 +372,9 @@ TEST(Shards, JoinedInOrderGiveTheSingleRun) {
         for (int index = 1; index <= count; ++index) {
             std::vector<std::string> shard = common;
             const std::string part = "part-" + std::to_string(index) + ".txt";
-            shard.insert(shard.end(), {"--shard", std::to_string(index) + "/" +
-                                                      std::to_string(count), "-o", part});
+            shard.insert(
+                shard.end(),
+                {"--shard", std::to_string(index) + "/" + std::to_string(count), "-o", part});
             const ProgramResult run = runPhonemes(shard, dir.path());
             EXPECT_EQ(run.status, 0) << run.err;
             const std::string bytes = readFile(dir / part);
@@ -442,8 +443,8 @@ TEST(Shards, RecipesOfTheReadmeGiveTheSingleRun) {
 TEST(ProgressOnATerminal, IsDrawnBetweenTheLinesAndErased) {
     TempDir dir;
     writeShortUtterances(dir.path());
-    const std::vector<std::string> arguments = {"--jobs", "2", "-t", "-h", "hints.txt",
-                                                "-o",     "out.txt", "*.wav"};
+    const std::vector<std::string> arguments = {"--jobs",    "2",  "-t",      "-h",
+                                                "hints.txt", "-o", "out.txt", "*.wav"};
     const ProgramResult plain = runPhonemes(arguments, dir.path());
     ASSERT_EQ(plain.status, 0);
     ASSERT_EQ(plain.err, "");

@@ -187,7 +187,8 @@ TEST_F(Cli, VersionPrintsTheProjectVersionAndTouchesNothing) {
 // A long option without a value, or with one it does not take, stops the run before the banner
 // and before the output file is touched: one line on standard error and status 2.
 TEST_F(Cli, BadLongOptionValuesStopBeforeAnythingIsWritten) {
-    const std::string kBadShard = "ERROR: --shard takes I/N, the I-th of N slices (1 <= I <= N), not ";
+    const std::string kBadShard =
+        "ERROR: --shard takes I/N, the I-th of N slices (1 <= I <= N), not ";
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{"--phone-times", "exact"},
          "ERROR: --phone-times takes weights or acoustic, not \"exact\".\n"},
@@ -206,8 +207,7 @@ TEST_F(Cli, BadLongOptionValuesStopBeforeAnythingIsWritten) {
          "ERROR: --mouth-format takes tsv, json, xml or dat, not \"srt\".\n"},
         {{"--fps", "0"}, "ERROR: --fps takes a whole number from 1 to 120, not \"0\".\n"},
         {{"--fps", "121"}, "ERROR: --fps takes a whole number from 1 to 120, not \"121\".\n"},
-        {{"--fps", "23.976"},
-         "ERROR: --fps takes a whole number from 1 to 120, not \"23.976\".\n"},
+        {{"--fps", "23.976"}, "ERROR: --fps takes a whole number from 1 to 120, not \"23.976\".\n"},
     };
     for (const auto& [options, message] : cases) {
         std::vector<std::string> arguments = {"-p", "-o", "out.txt"};
@@ -232,8 +232,8 @@ TEST_F(Cli, PerInputFoldersAreCreatedOrTheirFailureStopsTheRun) {
 
         ProgramResult refused = run({"-q", "-o", "other.txt", option, "plain-file/sub"});
         EXPECT_EQ(refused.status, 1);
-        EXPECT_EQ(refused.err, "ERROR: Cannot create " + std::string(folderKind) +
-                                   " plain-file/sub.\n");
+        EXPECT_EQ(refused.err,
+                  "ERROR: Cannot create " + std::string(folderKind) + " plain-file/sub.\n");
         EXPECT_FALSE(std::filesystem::exists(dir / "other.txt"));
     }
 }
@@ -249,7 +249,10 @@ TEST_F(Cli, ClosedConsoleStreamsWriteNothingIntoTheOutputFile) {
         const char* closed;  // shell redirections that close descriptors
         const char* jobs;
     } cases[] = {
-        {"2>&-", "1"}, {"2>&-", "2"}, {">&-", "1"}, {"<&- >&- 2>&-", "2"},
+        {"2>&-", "1"},
+        {"2>&-", "2"},
+        {">&-", "1"},
+        {"<&- >&- 2>&-", "2"},
     };
     for (const auto& c : cases) {
         for (const char* format : {"records", "json"}) {
@@ -298,9 +301,11 @@ TEST_F(Cli, ATextGridOnTheOutputFileStopsTheRunBeforeAnythingIsWritten) {
         std::string output;    // the file that holds the records, if any
     } cases[] = {
         {{"-o", "tg/hello.TextGrid", "--textgrid", "tg", "hello.wav", "quick.wav"},
-         "tg/hello.TextGrid", "tg/hello.TextGrid"},
+         "tg/hello.TextGrid",
+         "tg/hello.TextGrid"},
         {{"-o", "./tg/../tg/hello.TextGrid", "--textgrid=tg/", "q*.wav", "h*.wav"},
-         "tg/hello.TextGrid", "tg/hello.TextGrid"},
+         "tg/hello.TextGrid",
+         "tg/hello.TextGrid"},
         {{"-o", "h2.TextGrid", "--textgrid", ".", "h2.wav"}, "./h2.TextGrid", ""},
         {{"-o", "new/h2.TextGrid", "--textgrid", "new", "h2.wav"}, "new/h2.TextGrid", ""},
         {{"-o", "linked.txt", "--textgrid", "tg", "a.wav"}, "tg/a.TextGrid", "linked.txt"},
@@ -313,8 +318,8 @@ TEST_F(Cli, ATextGridOnTheOutputFileStopsTheRunBeforeAnythingIsWritten) {
         ProgramResult result = run(arguments);
         EXPECT_EQ(result.status, 2);
         EXPECT_EQ(result.out, "");
-        EXPECT_EQ(result.err, "ERROR: Cannot write TextGrid file " + c.textGrid +
-                                  " over the output file.\n");
+        EXPECT_EQ(result.err,
+                  "ERROR: Cannot write TextGrid file " + c.textGrid + " over the output file.\n");
         if (!c.output.empty()) {
             EXPECT_EQ(readFile(dir / c.output), kRecords);
         }

@@ -259,7 +259,7 @@ std::vector<Cue> readCues(const fs::path& folder, const std::string& stem, int d
     EXPECT_EQ(tsvCues, expectedTsv);
 
     const std::map<std::string, std::string> prestonBlair = {
-        {"MBP", "A"}, {"etc", "B"}, {"E", "C"}, {"AI", "D"}, {"O", "E"},
+        {"MBP", "A"}, {"etc", "B"}, {"E", "C"}, {"AI", "D"},  {"O", "E"},
         {"U", "F"},   {"FV", "G"},  {"L", "H"}, {"rest", "X"}};
     const std::vector<std::string> dat =
         testing::linesOf(testing::readFile(folder / "dat" / (stem + ".dat")), "\n");
@@ -271,8 +271,8 @@ std::vector<Cue> readCues(const fs::path& folder, const std::string& stem, int d
         }
         const std::vector<std::string> fields = testing::linesOf(dat[i], " ");
         const int frame = std::stoi(fields[0]) - 1;  // frames count from 1
-        datCues.push_back({static_cast<int>(std::lround(frame * 1000.0 / 24)),
-                           prestonBlair.at(fields[1])});
+        datCues.push_back(
+            {static_cast<int>(std::lround(frame * 1000.0 / 24)), prestonBlair.at(fields[1])});
     }
     EXPECT_EQ(datCues, cues);
     return cues;
@@ -293,12 +293,11 @@ TEST_P(OutputFormats, MouthCuesInEveryLayoutShowWhatTheRecordShows) {
         SCOPED_TRACE(record.name);
         const std::string stem = fs::path(record.name).stem().string();
         const int durationMs = record.name == "fox.wav" ? fox_.durationMs : -1;
-        const std::vector<Cue> cues =
-            readCues(dir_ / "cues", stem,
-                     durationMs >= 0 ? durationMs
-                                     : msOfSeconds(testing::jqLines(
-                                           ".metadata.duration",
-                                           dir_ / "cues/json" / (stem + ".json"))[0]));
+        const std::vector<Cue> cues = readCues(
+            dir_ / "cues", stem,
+            durationMs >= 0 ? durationMs
+                            : msOfSeconds(testing::jqLines(
+                                  ".metadata.duration", dir_ / "cues/json" / (stem + ".json"))[0]));
         if (record.name == "empty.wav") {
             EXPECT_EQ(cues, (std::vector<Cue>{{0, "X"}}));
         }
@@ -316,7 +315,8 @@ TEST_P(OutputFormats, MouthCuesInEveryLayoutShowWhatTheRecordShows) {
             if (phone.label == "_" || phone.end - phone.start < 2 * 1000 / 24 + 1) {
                 continue;
             }
-            const bool lastOfWord = i + 1 == record.phones.size() || record.phones[i + 1].label == "_";
+            const bool lastOfWord =
+                i + 1 == record.phones.size() || record.phones[i + 1].label == "_";
             const std::string next = lastOfWord ? "" : record.phones[i + 1].label;
             EXPECT_EQ(shapeAt((phone.start + phone.end) / 2),
                       mouthShapeOf(MouthShapeSet::kExtended, phone.label, next))

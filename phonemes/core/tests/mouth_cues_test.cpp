@@ -9,7 +9,6 @@
 #include <random>
 #include <string>
 
-
 namespace phonemes {
 namespace {
 
@@ -91,21 +90,30 @@ TEST(MouthCueRules, EachRulePreventsTheFaultItNames) {
     const RuleCase cases[] = {
         {"a shape flashes for less than a frame",
          {{"aa", 40}, {"s", 120}, {"iy", 130}, {"_", 200}},
-         200, 400, "X@0 D@1 B@3 X@5 "},
+         200,
+         400,
+         "X@0 D@1 B@3 X@5 "},
         {"lips never close on a short b",
          {{"aa", 40}, {"b", 125}, {"aa", 140}, {"_", 240}},
-         240, 400, "X@0 D@1 A@3 D@4 X@6 "},
+         240,
+         400,
+         "X@0 D@1 A@3 D@4 X@6 "},
         {"the mouth hangs open in a pause",
          {{"aa", 40}, {"_", 120}, {"aa", 360}, {"_", 440}},
-         440, 600, "X@0 D@1 X@3 D@9 X@11 "},
+         440,
+         600,
+         "X@0 D@1 X@3 D@9 X@11 "},
         {"the mouth snaps shut between the words of a phrase",
          {{"aa", 40}, {"_", 120}, {"iy", 240}, {"_", 320}},
-         320, 400, "X@0 D@1 B@6 X@8 "},
+         320,
+         400,
+         "X@0 D@1 B@6 X@8 "},
         {"the last frame flashes where the audio ends inside it",
          {{"aa", 40}, {"_", 410}},
-         410, 410, "X@0 D@1 "},
-        {"silent audio",
-         {}, 0, 0, "X@0 "},
+         410,
+         410,
+         "X@0 D@1 "},
+        {"silent audio", {}, 0, 0, "X@0 "},
     };
     for (const RuleCase& c : cases) {
         const MouthCues cues =
@@ -129,8 +137,7 @@ TEST(MouthCueRules, CuesTileTheAudioAndNoShapeComesLateOrLastsUnderAFrame) {
             }
             entries.push_back({"_", t});
             const std::int64_t duration = t + static_cast<std::int64_t>(random() % 500);
-            const MouthCues cues =
-                mouthCuesOf(entries, t, duration, MouthShapeSet::kExtended, fps);
+            const MouthCues cues = mouthCuesOf(entries, t, duration, MouthShapeSet::kExtended, fps);
             ASSERT_FALSE(cues.cues.empty());
             EXPECT_EQ(cues.cues.front().firstFrame, 0);
             EXPECT_DOUBLE_EQ(cues.endSeconds(cues.cues.size() - 1), duration / 1000.0);
@@ -156,9 +163,9 @@ TEST(MouthCueRules, CuesTileTheAudioAndNoShapeComesLateOrLastsUnderAFrame) {
                 if (entries[i].label == "_" || end - start < 2 * frame || afterClosure) {
                     continue;
                 }
-                const std::string_view shape = mouthShapeOf(
-                    MouthShapeSet::kExtended, entries[i].label,
-                    entries[i + 1].label == "_" ? "" : entries[i + 1].label);
+                const std::string_view shape =
+                    mouthShapeOf(MouthShapeSet::kExtended, entries[i].label,
+                                 entries[i + 1].label == "_" ? "" : entries[i + 1].label);
                 const auto first = static_cast<std::size_t>(entries[i].start * fps / 1000);
                 EXPECT_EQ(perFrame[first], shape)
                     << "fps " << fps << ": " << entries[i].label << " at " << start;

@@ -306,8 +306,8 @@ ProgressTranscript splitProgress(const std::string& terminalText) {
     ProgressTranscript split;
     bool lineShown = false;
     std::size_t at = 0;
-    for (std::sregex_iterator it(terminalText.begin(), terminalText.end(), drawing), end;
-         it != end; ++it) {
+    for (std::sregex_iterator it(terminalText.begin(), terminalText.end(), drawing), end; it != end;
+         ++it) {
         const auto start = static_cast<std::size_t>(it->position());
         if (start > at) {
             split.withoutProgress += terminalText.substr(at, start - at);

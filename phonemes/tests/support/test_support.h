@@ -88,10 +88,10 @@ ProgramResult runProgramOnTerminal(const std::string& program,
 // A terminal's text taken apart into a progress line and everything else: "\r<text>\x1b[K"
 // draws the progress line, "\r\x1b[K" erases it.
 struct ProgressTranscript {
-    std::string withoutProgress;       // what is left once every drawing and erasure is out
-    std::vector<std::string> drawn;    // the texts drawn, in order
-    bool linesAfterAnErasure = true;   // no other text follows a drawing directly
-    bool erasedAtTheEnd = false;       // no progress line is left on the terminal at the end
+    std::string withoutProgress;      // what is left once every drawing and erasure is out
+    std::vector<std::string> drawn;   // the texts drawn, in order
+    bool linesAfterAnErasure = true;  // no other text follows a drawing directly
+    bool erasedAtTheEnd = false;      // no progress line is left on the terminal at the end
 };
 ProgressTranscript splitProgress(const std::string& terminalText);
 
