@@ -271,7 +271,7 @@ TEST(ShardSlice, SlicesConcatenateToTheWholeList) {
     for (std::size_t size : {0, 1, 2, 7, 10}) {
         std::vector<std::string> files;
         for (std::size_t i = 0; i < size; ++i) {
-            files.push_back("f" + std::to_string(i));
+            files.push_back(std::string("f").append(std::to_string(i)));
         }
         for (unsigned count : {1u, 2u, 3u, 4u, 11u}) {
             SCOPED_TRACE(std::to_string(size) + " files in " + std::to_string(count) + " slices");
