@@ -58,6 +58,21 @@ class HypothesisReporter {
     std::string last_;
 };
 
+// The opening of a file (or of a stretch of a long one) that sets the normalisation for its
+// alignment: long enough for a steady average, short enough to hold back in memory. (Dictation
+// adapts the normalisation as it goes instead: measuring each phrase first makes its search
+// markedly slower.)
+constexpr std::size_t kOpeningSamples = 5 * kModelSampleRate;
+
+// Hears nothing: for a pass whose hypotheses are not passed on (a second pass over audio whose
+// hypotheses were passed on already, or a stretch of a longer alignment).
+class NoListener : public RecognitionListener {
+  public:
+    void onHypothesis(const std::string&) override {}
+    void onPhrase(const RecognizedPhrase&, PhraseKind) override {}
+    void onEndOfStream(std::uint64_t) override {}
+};
+
 // One phrase through the decoder, decoded in blocks with partial results between them until a
 // stop is requested. Its first `openingSamples` may be held back until they can set the
 // phrase's normalisation. A phrase left open by an early return is ended, so the decoder is
