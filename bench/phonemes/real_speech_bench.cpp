@@ -56,13 +56,9 @@ Outcome align(Recognizer& recognizer, const LabelledUtterance& u) {
     outcome.cpuSeconds = threadCpuSeconds() - cpuStart;
     outcome.recognised =
         collector.phrases.size() == 1 && collector.kinds[0] == PhraseKind::kRecognition;
-    for (const RecognizedPhrase& phrase : collector.phrases) {
-        for (const RecognizedWord& word : phrase.words) {
-            outcome.words.push_back({dictionaryFormOf(word.text), msOf(word.startSample)});
-            const std::vector<TimedPhone> timed = timedPhones(word);
-            outcome.phones.insert(outcome.phones.end(), timed.begin(), timed.end());
-        }
-    }
+    RecognisedTimes times = timesOf(collector.phrases);
+    outcome.words = std::move(times.words);
+    outcome.phones = std::move(times.phones);
     return outcome;
 }
 
@@ -245,16 +241,7 @@ bool met(const Scores& s) {
 
 int run(const fs::path& root, bool withDictation) {
     SpeechModel& model = SpeechModel::shared();
-    std::vector<LabelledUtterance> corpus = [&] {
-        const auto lock = model.lock();
-        return readCorpus(root, [&](const std::string& word) {
-            std::vector<std::string> pronunciations;
-            for (const PronunciationVariant& v : pronunciationVariants(model, word)) {
-                pronunciations.push_back(v.phones);
-            }
-            return pronunciations;
-        });
-    }();
+    std::vector<LabelledUtterance> corpus = readCorpus(root, model);
     if (corpus.empty()) {
         std::fprintf(stderr, "no labelled utterances in %s\n", root.c_str());
         return 2;

@@ -22,11 +22,22 @@ namespace {
 
 // A stretch is given more of the transcript than its length at the remaining words' average
 // rate would hold, since speakers speed up and slow down: this share more, and a few words.
-constexpr double kWordWindowSlack = 1.5;
-constexpr std::size_t kSpareWords = 20;
+// (Every word more in the grammar costs time in every frame; a window that proves too short is
+// widened below.)
+constexpr double kWordWindowSlack = 1.3;
+constexpr std::size_t kSpareWords = 8;
 // A stretch that places every word it was given may hold more: it is aligned again with twice
 // the words, this many times at most.
 constexpr int kMaxWidenings = 3;
+// A stretch that places none of the words it was given is aligned again from up to this many
+// points further on in its window.
+constexpr std::size_t kSkipTries = 4;
+
+// A pause's cut lies half the cutter's pause into its silence (PauseFinder). A word that the
+// stretch's open end placed more than a tenth of a second into that silence may be a later word
+// of the transcript put in the pause: it is left to the next stretch, which hears what follows.
+constexpr std::uint64_t kPauseKeepMargin =
+    PhraseCutter::kPauseFrames / 2 * kDetectorFrameSamples - kModelSampleRate / 10;
 
 // Where the audio pauses, and whether it holds speech at all, by the rule that cuts phrases.
 class PauseFinder : public PhraseSink {
@@ -38,12 +49,10 @@ class PauseFinder : public PhraseSink {
     void phraseAudio(std::span<const std::int16_t>) override {}
     void phraseEnds(std::uint64_t endSample) override {
         // A phrase shorter than the cutter's long ones ended after a pause of kPauseFrames: the
-        // cut goes into the middle of that pause. A long one ended at a silent frame.
-        const bool afterPause = endSample - phraseStart_ <
-                                PhraseCutter::kLongPhraseFrames * kDetectorFrameSamples;
-        cuts.push_back(afterPause ? endSample - PhraseCutter::kPauseFrames / 2 *
-                                                    kDetectorFrameSamples
-                                  : endSample);
+        // cut goes into the middle of that pause. A long one may have ended inside speech.
+        if (endSample - phraseStart_ < PhraseCutter::kLongPhraseFrames * kDetectorFrameSamples) {
+            cuts.push_back(endSample - PhraseCutter::kPauseFrames / 2 * kDetectorFrameSamples);
+        }
     }
 
     // The last cut in (after, upTo], if any.
@@ -136,26 +145,16 @@ std::vector<PlacedWord> alignStretch(SpeechModel& model, const TranscriptGrammar
     if (!grammar.use(model, phonesAsWords)) {
         return {};
     }
-    NoListener quiet;
-    PhraseDecoder phrase(
-        model, quiet, [](const std::string&) { return std::string(); }, kOpeningSamples,
-        SpeechModel::OpeningContext::kOwnFirstFrame, stop);
-    phrase.begin();
-    phrase.feed(audio);
-    phrase.flush();
-    std::vector<DecodedSegment> partial;
-    if (phrase.decoding()) {
-        partial = model.partialSegments();
-    }
-    const bool decoded = phrase.end();
-    if (lastStretch && decoded) {
-        std::vector<PlacedWord> whole =
-            grammar.place(model.finalSegments(), phonesAsWords, model.frameSamples());
-        if (grammar.completedBy(whole.size())) {
-            return whole;
+    model.normaliseTo(audio.first(std::min(audio.size(), kOpeningSamples)));
+    std::vector<DecodedSegment> best;
+    const std::vector<DecodedSegment> whole = decodeWholePhrase(model, audio, stop, &best);
+    if (lastStretch) {
+        std::vector<PlacedWord> placed = grammar.place(whole, phonesAsWords, model.frameSamples());
+        if (grammar.completedBy(placed.size())) {
+            return placed;
         }
     }
-    return grammar.place(partial, phonesAsWords, model.frameSamples());
+    return grammar.place(best, phonesAsWords, model.frameSamples());
 }
 
 std::string joinedWritten(const std::vector<TranscriptWord>& words, std::size_t first,
@@ -201,6 +200,7 @@ void alignLongTranscript(SpeechModel& model, bool alignPhones, AudioSource& sour
     std::size_t next = 0;      // the first word of the transcript not placed yet
     std::uint64_t start = 0;   // where the next stretch begins: always on a frame boundary
     bool complete = words.empty();
+    bool skipped = false;  // words of the transcript were passed over
     std::string shown;
     while (next < words.size()) {
         audio.readTo(start + limits.stretchSamples, stop);
@@ -211,13 +211,18 @@ void alignLongTranscript(SpeechModel& model, bool alignPhones, AudioSource& sour
             break;
         }
         const bool lastStretch = audio.ended() && audio.end() <= start + limits.stretchSamples;
-        const std::uint64_t stretchEnd =
-            lastStretch ? audio.end()
+        // A stretch that ends in a pause keeps every word before that pause: those words were
+        // heard to their end and the silence after them. One that ends inside speech leaves its
+        // last part to the next stretch.
+        const std::optional<std::uint64_t> pause =
+            lastStretch ? std::nullopt
                         : pauses.lastCutIn(start + limits.stretchSamples / 2,
-                                           start + limits.stretchSamples)
-                              .value_or(start + limits.stretchSamples);
+                                           start + limits.stretchSamples);
+        const std::uint64_t stretchEnd =
+            lastStretch ? audio.end() : pause.value_or(start + limits.stretchSamples);
         const std::uint64_t keepUntil =
             lastStretch ? stretchEnd
+            : pause     ? stretchEnd - kPauseKeepMargin
                         : pauses.lastCutIn(start, stretchEnd - limits.overlapSamples)
                               .value_or(stretchEnd - limits.overlapSamples);
         const std::span<const std::int16_t> stretch = audio.between(start, stretchEnd);
@@ -232,15 +237,37 @@ void alignLongTranscript(SpeechModel& model, bool alignPhones, AudioSource& sour
                       kSpareWords);
         std::optional<TranscriptGrammar> grammar;
         std::vector<PlacedWord> found;
-        for (int widening = 0;; ++widening) {
-            grammar.emplace(model, joinedWritten(words, next, window),
-                            stretch.size() / SpeechModel::kFrameSamples + 1, alignPhones);
-            found = alignStretch(model, *grammar, alignPhones, stretch, lastStretch, stop);
-            const bool ranOut = found.size() == grammar->size() && !grammar->cut() && window < left;
-            if (!ranOut || widening == kMaxWidenings || stop.stop_requested()) {
-                break;
+        std::size_t grammarFirst = next;  // the transcript word the grammar begins with
+        const auto alignFrom = [&](std::size_t first) {
+            grammarFirst = first;
+            for (int widening = 0;; ++widening) {
+                grammar.emplace(model, joinedWritten(words, first, window),
+                                stretch.size() / SpeechModel::kFrameSamples + 1, alignPhones);
+                found = alignStretch(model, *grammar, alignPhones, stretch, lastStretch, stop);
+                const bool ranOut = found.size() == grammar->size() && !grammar->cut() &&
+                                    first + window < words.size();
+                if (!ranOut || widening == kMaxWidenings || stop.stop_requested()) {
+                    break;
+                }
+                window = std::min(words.size() - first, window * 2);
             }
-            window = std::min(left, window * 2);
+        };
+        alignFrom(next);
+        // A stretch in which the transcript's next words place nothing, though it holds speech,
+        // is aligned again from further on in the transcript: those words were not spoken here
+        // (or not as written), and the words after them may be. Words passed over leave the
+        // record, as words that cannot be placed do.
+        const std::size_t skipStep = std::max<std::size_t>(1, window / kSkipTries);
+        for (std::size_t skip = skipStep; found.empty() && pauses.found &&
+                                          skip <= kSkipTries * skipStep && next + skip < words.size() &&
+                                          !stop.stop_requested();
+             skip += skipStep) {
+            window = std::min(words.size() - next - skip, window);
+            alignFrom(next + skip);
+            if (!found.empty()) {
+                next += skip;
+                skipped = true;
+            }
         }
         if (stop.stop_requested()) {
             return;
@@ -248,8 +275,12 @@ void alignLongTranscript(SpeechModel& model, bool alignPhones, AudioSource& sour
 
         std::size_t kept = found.size();
         if (!lastStretch) {
+            // The path's last word was placed with nothing after it to confirm it: the open end
+            // may have squeezed it into the tail of the word before. It is aligned again with the
+            // next stretch (unless it is the only word placed).
+            const std::size_t confirmed = found.size() > 1 ? found.size() - 1 : found.size();
             kept = 0;
-            while (kept < found.size() &&
+            while (kept < confirmed &&
                    start + (static_cast<std::uint64_t>(found[kept].segment.lastFrame) + 1) *
                                    frameSamples <=
                        keepUntil) {
@@ -261,8 +292,9 @@ void alignLongTranscript(SpeechModel& model, bool alignPhones, AudioSource& sour
             start += (static_cast<std::uint64_t>(found[kept - 1].segment.lastFrame) + 1) *
                      frameSamples;
             next += grammar->transcriptWordsThrough(kept);
-            complete = next == words.size() ||
-                       (window == left && grammar->completedBy(kept));
+            complete = !skipped && (next == words.size() ||
+                                    (grammarFirst + window == words.size() &&
+                                     grammar->completedBy(kept)));
             for (std::size_t i = 0; i < kept; ++i) {
                 shown += (shown.empty() ? "" : " ") + found[i].text;
                 moveBy(found[i], offset);

@@ -20,12 +20,14 @@ struct LongAlignmentLimits {
     // for its second look: far above a line of dialogue, below where the one pass slows down.
     std::uint64_t oneStretchSamples = 60 * kModelSampleRate;
     // The audio aligned at a time. A stretch ends at the last pause in its second half when
-    // there is one.
-    std::uint64_t stretchSamples = 30 * kModelSampleRate;
-    // The words that end in the last part of a stretch are left to the next stretch, which
-    // begins where the words kept end: no word is placed without the audio after it heard,
-    // and a word that straddles the cut is placed whole in one stretch. At most half a stretch.
-    std::uint64_t overlapSamples = 6 * kModelSampleRate;
+    // there is one, and then keeps every word it placed. (Shorter stretches cost less in every
+    // frame, since the grammar is shorter; longer ones align less audio twice.)
+    std::uint64_t stretchSamples = 20 * kModelSampleRate;
+    // In a stretch that ends inside speech, the words that end in its last part are left to the
+    // next stretch, which begins where the words kept end: no word is placed without the audio
+    // after it heard, and a word that straddles the cut is placed whole in one stretch. At most
+    // half a stretch.
+    std::uint64_t overlapSamples = 3 * kModelSampleRate;
 };
 
 // A recording longer than one stretch; a source of unknown length never is.

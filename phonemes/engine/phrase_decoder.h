@@ -167,9 +167,12 @@ class PhraseDecoder {
 };
 
 // Decodes audio held in memory as one phrase with the current search: its final path, or
-// nothing when the decoder fails, no path reaches the end or a stop is requested.
+// nothing when the decoder fails, no path reaches the end or a stop is requested. With
+// `bestPath`, that also receives the best path at the phrase's last frame wherever it ends in
+// the search (SpeechModel::partialSegments), or nothing on a failure or a stop.
 std::vector<DecodedSegment> decodeWholePhrase(SpeechModel& model,
                                               std::span<const std::int16_t> audio,
-                                              const std::stop_token& stop);
+                                              const std::stop_token& stop,
+                                              std::vector<DecodedSegment>* bestPath = nullptr);
 
 }  // namespace phonemes::engine
