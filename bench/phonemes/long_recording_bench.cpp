@@ -9,12 +9,12 @@
 // utterances in order. Joined audio is written to <work-dir> as 16 kHz WAV.
 #include <sys/resource.h>
 
+#include <sndfile.h>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <sndfile.h>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -256,7 +256,8 @@ int run(const fs::path& root, const fs::path& work, const std::vector<int>& minu
                 cycle.push_back(i);
                 seconds += static_cast<double>(audio[i].size() + kPauseSamples) / kModelSampleRate;
             }
-            sized.push_back(join(audio, corpus, cycle, work / ("minutes-" + std::to_string(m) + ".wav")));
+            sized.push_back(
+                join(audio, corpus, cycle, work / ("minutes-" + std::to_string(m) + ".wav")));
         }
     }
     std::printf("%zu utterances of %zu speakers from %s; all speakers joined: %.1f s\n",
@@ -315,8 +316,7 @@ int run(const fs::path& root, const fs::path& work, const std::vector<int>& minu
     for (const LabelledUtterance& u : corpus) {
         corpusSeconds += u.seconds;
     }
-    accuracyRow(format("%zu utterances one by one", corpus.size()), oneByOne, corpusSeconds,
-                false);
+    accuracyRow(format("%zu utterances one by one", corpus.size()), oneByOne, corpusSeconds, false);
     const auto scoreJoined = [&](const std::vector<const Recording*>& recordings,
                                  const LongAlignmentLimits* limits) {
         std::vector<Accuracy> scores(kModes.size());
@@ -400,23 +400,24 @@ int run(const fs::path& root, const fs::path& work, const std::vector<int>& minu
 
     if (!sized.empty()) {
         const Recording& longestRecording = sized.back();
-        std::printf("\n### Drift on the %.1f-minute recording: word starts against the same "
-                    "utterance aligned alone\n\n",
-                    longestRecording.seconds / 60);
+        std::printf(
+            "\n### Drift on the %.1f-minute recording: word starts against the same "
+            "utterance aligned alone\n\n",
+            longestRecording.seconds / 60);
         Table drift({"mode", "words paired", "within 20 ms", "within 50 ms", "largest distance"});
         for (std::size_t m = 0; m < kModes.size(); ++m) {
-            const Pairing pairing = pairByAlignment(sizedResults[m].back().times.words,
-                                                    aloneWordsIn(longestRecording, alone[m]),
-                                                    false);
+            const Pairing pairing =
+                pairByAlignment(sizedResults[m].back().times.words,
+                                aloneWordsIn(longestRecording, alone[m]), false);
             int largest = 0;
             for (int e : pairing.errors) {
                 largest = std::max(largest, std::abs(e));
             }
-            drift.row({kModes[m].name,
-                       format("%zu of %zu", pairing.errors.size(),
-                              wordsOf(longestRecording.hint).size()),
-                       percent(shareWithin(pairing.errors, 20)),
-                       percent(shareWithin(pairing.errors, 50)), format("%d ms", largest)});
+            drift.row(
+                {kModes[m].name,
+                 format("%zu of %zu", pairing.errors.size(), wordsOf(longestRecording.hint).size()),
+                 percent(shareWithin(pairing.errors, 20)), percent(shareWithin(pairing.errors, 50)),
+                 format("%d ms", largest)});
         }
     }
     const int missed = missedTargets();

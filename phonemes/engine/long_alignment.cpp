@@ -197,8 +197,8 @@ void alignLongTranscript(SpeechModel& model, bool alignPhones, AudioSource& sour
     HeldAudio audio(source, cutter);
 
     std::vector<PlacedWord> placed;
-    std::size_t next = 0;      // the first word of the transcript not placed yet
-    std::uint64_t start = 0;   // where the next stretch begins: always on a frame boundary
+    std::size_t next = 0;     // the first word of the transcript not placed yet
+    std::uint64_t start = 0;  // where the next stretch begins: always on a frame boundary
     bool complete = words.empty();
     bool skipped = false;  // words of the transcript were passed over
     std::string shown;
@@ -224,7 +224,7 @@ void alignLongTranscript(SpeechModel& model, bool alignPhones, AudioSource& sour
             lastStretch ? stretchEnd
             : pause     ? stretchEnd - kPauseKeepMargin
                         : pauses.lastCutIn(start, stretchEnd - limits.overlapSamples)
-                              .value_or(stretchEnd - limits.overlapSamples);
+                          .value_or(stretchEnd - limits.overlapSamples);
         const std::span<const std::int16_t> stretch = audio.between(start, stretchEnd);
 
         // The words the rest of the file holds, spread evenly over the rest of its audio.
@@ -258,9 +258,9 @@ void alignLongTranscript(SpeechModel& model, bool alignPhones, AudioSource& sour
         // (or not as written), and the words after them may be. Words passed over leave the
         // record, as words that cannot be placed do.
         const std::size_t skipStep = std::max<std::size_t>(1, window / kSkipTries);
-        for (std::size_t skip = skipStep; found.empty() && pauses.found &&
-                                          skip <= kSkipTries * skipStep && next + skip < words.size() &&
-                                          !stop.stop_requested();
+        for (std::size_t skip = skipStep;
+             found.empty() && pauses.found && skip <= kSkipTries * skipStep &&
+             next + skip < words.size() && !stop.stop_requested();
              skip += skipStep) {
             window = std::min(words.size() - next - skip, window);
             alignFrom(next + skip);
@@ -282,19 +282,19 @@ void alignLongTranscript(SpeechModel& model, bool alignPhones, AudioSource& sour
             kept = 0;
             while (kept < confirmed &&
                    start + (static_cast<std::uint64_t>(found[kept].segment.lastFrame) + 1) *
-                                   frameSamples <=
+                               frameSamples <=
                        keepUntil) {
                 ++kept;
             }
         }
         if (kept > 0) {
             const auto offset = static_cast<int>(start / frameSamples);
-            start += (static_cast<std::uint64_t>(found[kept - 1].segment.lastFrame) + 1) *
-                     frameSamples;
+            start +=
+                (static_cast<std::uint64_t>(found[kept - 1].segment.lastFrame) + 1) * frameSamples;
             next += grammar->transcriptWordsThrough(kept);
-            complete = !skipped && (next == words.size() ||
-                                    (grammarFirst + window == words.size() &&
-                                     grammar->completedBy(kept)));
+            complete =
+                !skipped && (next == words.size() ||
+                             (grammarFirst + window == words.size() && grammar->completedBy(kept)));
             for (std::size_t i = 0; i < kept; ++i) {
                 shown += (shown.empty() ? "" : " ") + found[i].text;
                 moveBy(found[i], offset);

@@ -53,9 +53,7 @@ class Recording : public RecognitionListener {
             log << '\n';
         }
     }
-    void onEndOfStream(std::uint64_t streamSize) override {
-        log << "end " << streamSize << '\n';
-    }
+    void onEndOfStream(std::uint64_t streamSize) override { log << "end " << streamSize << '\n'; }
 
     std::vector<RecognizedPhrase> phrases;
     std::vector<PhraseKind> kinds;
@@ -107,7 +105,8 @@ class LongAlignment : public ::testing::TestWithParam<bool> {
         std::size_t next = 0;
         for (std::size_t i = first; i < first + count; ++i) {
             const std::string form = dictionaryFormOf(spoken[i].text);
-            while (next < phrase.words.size() && dictionaryFormOf(phrase.words[next].text) != form) {
+            while (next < phrase.words.size() &&
+                   dictionaryFormOf(phrase.words[next].text) != form) {
                 ++next;
             }
             ASSERT_LT(next, phrase.words.size()) << "not placed: " << spoken[i].text;
