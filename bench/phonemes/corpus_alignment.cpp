@@ -2,7 +2,6 @@
 
 #include "bench_report.h"
 #include "engine/audio_source.h"
-#include "engine/pronunciation.h"
 #include "engine/speech_model.h"
 
 namespace phonemes::bench {
@@ -19,13 +18,12 @@ Outcome alignUtterance(Recognizer& recognizer, const LabelledUtterance& utteranc
     outcome.recognised =
         collector.phrases.size() == 1 && collector.kinds[0] == PhraseKind::kRecognition;
     for (const RecognizedPhrase& phrase : collector.phrases) {
-        for (const RecognizedWord& word : phrase.words) {
-            outcome.recognisedWords.push_back(word);
-            outcome.words.push_back({dictionaryFormOf(word.text), msOf(word.startSample)});
-            const std::vector<TimedPhone> timed = timedPhones(word);
-            outcome.phones.insert(outcome.phones.end(), timed.begin(), timed.end());
-        }
+        outcome.recognisedWords.insert(outcome.recognisedWords.end(), phrase.words.begin(),
+                                       phrase.words.end());
     }
+    RecognisedTimes times = timesOf(collector.phrases);
+    outcome.words = std::move(times.words);
+    outcome.phones = std::move(times.phones);
     return outcome;
 }
 
@@ -37,18 +35,6 @@ std::vector<std::string> speakersOf(const std::vector<LabelledUtterance>& corpus
         }
     }
     return speakers;
-}
-
-std::vector<LabelledUtterance> readCorpusWith(SpeechModel& model,
-                                              const std::filesystem::path& root) {
-    const auto lock = model.lock();
-    return readCorpus(root, [&](const std::string& word) {
-        std::vector<std::string> pronunciations;
-        for (const PronunciationVariant& v : pronunciationVariants(model, word)) {
-            pronunciations.push_back(v.phones);
-        }
-        return pronunciations;
-    });
 }
 
 }  // namespace phonemes::bench

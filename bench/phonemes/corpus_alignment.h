@@ -22,8 +22,4 @@ Outcome alignUtterance(engine::Recognizer& recognizer, const LabelledUtterance& 
 // The speakers in corpus order (the corpus holds each speaker's utterances together).
 std::vector<std::string> speakersOf(const std::vector<LabelledUtterance>& corpus);
 
-// Reads the corpus below root with the model's own dictionary for its flaps.
-std::vector<LabelledUtterance> readCorpusWith(engine::SpeechModel& model,
-                                              const std::filesystem::path& root);
-
 }  // namespace phonemes::bench

@@ -118,7 +118,7 @@ void score(CueScores& scores, const MouthCues& ours, const MouthCues& reference,
 
 int run(const fs::path& root) {
     SpeechModel& model = SpeechModel::shared();
-    const std::vector<LabelledUtterance> corpus = readCorpusWith(model, root);
+    const std::vector<LabelledUtterance> corpus = readCorpus(root, model);
     if (corpus.empty()) {
         std::fprintf(stderr, "no labelled utterances in %s\n", root.c_str());
         return 2;

@@ -207,7 +207,7 @@ bool met(const Scores& s) {
 
 int run(const fs::path& root, bool withDictation) {
     SpeechModel& model = SpeechModel::shared();
-    const std::vector<LabelledUtterance> corpus = readCorpusWith(model, root);
+    const std::vector<LabelledUtterance> corpus = readCorpus(root, model);
     if (corpus.empty()) {
         std::fprintf(stderr, "no labelled utterances in %s\n", root.c_str());
         return 2;

@@ -5,6 +5,7 @@
 #include <numeric>
 #include <utility>
 
+#include "engine/pronunciation.h"
 #include "phone_timeline.h"
 
 namespace phonemes::bench {
@@ -177,6 +178,18 @@ std::vector<TimedPhone> timedPhones(const engine::RecognizedWord& word) {
             {std::string(phoneNameOf(word.phones[k])), msOf(word.phoneSpans[k].startSample)});
     }
     return phones;
+}
+
+RecognisedTimes timesOf(const std::vector<engine::RecognizedPhrase>& phrases) {
+    RecognisedTimes times;
+    for (const engine::RecognizedPhrase& phrase : phrases) {
+        for (const engine::RecognizedWord& word : phrase.words) {
+            times.words.push_back({engine::dictionaryFormOf(word.text), msOf(word.startSample)});
+            const std::vector<TimedPhone> timed = timedPhones(word);
+            times.phones.insert(times.phones.end(), timed.begin(), timed.end());
+        }
+    }
+    return times;
 }
 
 }  // namespace phonemes::bench

@@ -56,4 +56,12 @@ std::vector<TimedPhone> spreadPhones(const engine::RecognizedWord& word);
 // otherwise spread over the word by weight.
 std::vector<TimedPhone> timedPhones(const engine::RecognizedWord& word);
 
+// The words (in their dictionary forms) and phones of recognised phrases with their starts, the
+// phones timed as the program times them.
+struct RecognisedTimes {
+    std::vector<TimedPhone> words;
+    std::vector<TimedPhone> phones;
+};
+RecognisedTimes timesOf(const std::vector<engine::RecognizedPhrase>& phrases);
+
 }  // namespace phonemes::bench

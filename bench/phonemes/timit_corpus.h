@@ -8,6 +8,10 @@
 
 #include "timing_scores.h"
 
+namespace phonemes::engine {
+class SpeechModel;
+}
+
 namespace phonemes::bench {
 
 // One utterance of a corpus in TIMIT's layout (speaker folders holding ID.wav, ID.phn, ID.wrd),
@@ -38,5 +42,9 @@ std::vector<TimedPhone> ourPhonesOf(const std::vector<std::pair<int, std::string
 // Every utterance below `root` (speaker folders, sorted by name, then utterances by ID).
 std::vector<LabelledUtterance> readCorpus(const std::filesystem::path& root,
                                           const PronunciationLookup& lookup);
+// Every utterance below `root`, its words looked up in the model's dictionary (takes the
+// model's lock).
+std::vector<LabelledUtterance> readCorpus(const std::filesystem::path& root,
+                                          engine::SpeechModel& model);
 
 }  // namespace phonemes::bench

@@ -58,6 +58,21 @@ class HypothesisReporter {
     std::string last_;
 };
 
+// The opening of a file (or of a stretch of a long one) that sets the normalisation for its
+// alignment: long enough for a steady average, short enough to hold back in memory. (Dictation
+// adapts the normalisation as it goes instead: measuring each phrase first makes its search
+// markedly slower.)
+constexpr std::size_t kOpeningSamples = 5 * kModelSampleRate;
+
+// Hears nothing: for a pass whose hypotheses are not passed on (a second pass over audio whose
+// hypotheses were passed on already, or a stretch of a longer alignment).
+class NoListener : public RecognitionListener {
+  public:
+    void onHypothesis(const std::string&) override {}
+    void onPhrase(const RecognizedPhrase&, PhraseKind) override {}
+    void onEndOfStream(std::uint64_t) override {}
+};
+
 // One phrase through the decoder, decoded in blocks with partial results between them until a
 // stop is requested. Its first `openingSamples` may be held back until they can set the
 // phrase's normalisation. A phrase left open by an early return is ended, so the decoder is
@@ -152,9 +167,12 @@ class PhraseDecoder {
 };
 
 // Decodes audio held in memory as one phrase with the current search: its final path, or
-// nothing when the decoder fails, no path reaches the end or a stop is requested.
+// nothing when the decoder fails, no path reaches the end or a stop is requested. With
+// `bestPath`, that also receives the best path at the phrase's last frame wherever it ends in
+// the search (SpeechModel::partialSegments), or nothing on a failure or a stop.
 std::vector<DecodedSegment> decodeWholePhrase(SpeechModel& model,
                                               std::span<const std::int16_t> audio,
-                                              const std::stop_token& stop);
+                                              const std::stop_token& stop,
+                                              std::vector<DecodedSegment>* bestPath = nullptr);
 
 }  // namespace phonemes::engine

@@ -111,6 +111,9 @@ class Recognizer {
     // When the audio cannot hold the whole transcript the phrase is a false recognition with
     // the words that could be placed; a transcript without words matches nothing (a false
     // recognition when the source holds speech). A silent or empty source gives no phrase.
+    // A source known to be longer than 60 s is aligned stretch by stretch, each stretch with
+    // its part of the transcript, so that time grows with its length and memory stays bounded
+    // (long_alignment.h); its result is the same one phrase.
     void recognizeTranscript(AudioSource& source, std::string_view transcript,
                              RecognitionListener& listener, std::stop_token stop = {});
 

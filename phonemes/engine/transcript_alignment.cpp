@@ -9,12 +9,10 @@
 #include <vector>
 
 #include "phone_alignment.h"
-#include "phone_path.h"
 #include "phrase_builder.h"
 #include "phrase_cutter.h"
 #include "phrase_decoder.h"
-#include "pronunciation.h"
-#include "spoken_variants.h"
+#include "transcript_grammar.h"
 
 namespace phonemes::engine {
 
@@ -22,23 +20,6 @@ namespace {
 
 // A transcript's audio is held for a second pass up to this length, that of the longest phrase.
 constexpr std::size_t kMaxHeldSamples = PhraseCutter::kMaxPhraseFrames * kDetectorFrameSamples;
-// The opening of a file that sets the normalisation for its alignment: long enough for a
-// steady average, short enough to hold back in memory. (Dictation adapts the normalisation as
-// it goes instead: measuring each phrase first makes its search markedly slower.)
-constexpr std::size_t kOpeningSamples = 5 * kModelSampleRate;
-
-std::size_t countWords(std::string_view text) {
-    std::size_t count = 0;
-    bool inWord = false;
-    for (char c : text) {
-        const bool space = c == ' ';
-        if (!space && !inWord) {
-            ++count;
-        }
-        inWord = !space;
-    }
-    return count;
-}
 
 // Only notes whether the source holds speech anywhere, by the same rule that opens phrases.
 class SpeechPresence : public PhraseSink {
@@ -60,154 +41,6 @@ std::uint64_t phonesTheAudioCanHold(const AudioSource& source) {
     }
     return *samples / SpeechModel::kFrameSamples + 1;
 }
-
-// Letter-to-sound rules give at least one phone for every few bytes of a written word: a word
-// written longer than this per phone that is left cannot fit, and is not looked up at all.
-constexpr std::uint64_t kMaxBytesPerPhone = 16;
-
-// The words of a transcript that can be listened for, with the grammar to listen with.
-class TranscriptGrammar {
-  public:
-    // Words without any pronunciation are left out. The transcript is cut after the words
-    // whose shortest pronunciations fill `phoneBudget`. With `withSpokenVariants` each word may
-    // also be said as speakers of connected speech say it (spokenVariantsOf).
-    TranscriptGrammar(SpeechModel& model, std::string_view transcript, std::uint64_t phoneBudget,
-                      bool withSpokenVariants) {
-        std::uint64_t phones = 0;
-        while (std::optional<TranscriptWord> word = nextTranscriptWord(transcript)) {
-            const std::uint64_t room = phoneBudget - std::min(phones, phoneBudget);
-            if (room == 0 || word->dictionaryWord.size() / kMaxBytesPerPhone > room) {
-                cut_ = true;
-                break;
-            }
-            // A word without any pronunciation cannot be listened for; it is left out, but the
-            // time spent looking counts, so that no line of such words takes long either.
-            if (!ensurePronunciation(model, word->dictionaryWord)) {
-                phones += word->dictionaryWord.size() / kMaxBytesPerPhone + 1;
-                continue;
-            }
-            std::vector<std::string> variants;
-            WordPronunciations pronunciations;
-            std::size_t shortest = std::numeric_limits<std::size_t>::max();
-            for (PronunciationVariant& variant :
-                 withSpokenVariants ? pronunciationsWithSpokenVariants(model, word->dictionaryWord)
-                                    : pronunciationVariants(model, word->dictionaryWord)) {
-                shortest = std::min(shortest, pronunciationSymbols(variant.phones).size());
-                variants.push_back(std::move(variant.name));
-                pronunciations.push_back(std::move(variant.phones));
-            }
-            if (shortest > room) {
-                cut_ = true;
-                break;
-            }
-            phones += shortest;
-            entries_.push_back({std::move(*word), std::move(variants)});
-            pronunciations_.push_back(std::move(pronunciations));
-        }
-    }
-
-    // Placing every word is a recognition; a cut transcript never is.
-    bool completedBy(std::size_t placedWords) const {
-        return !cut_ && !entries_.empty() && placedWords == entries_.size();
-    }
-
-    // Makes it the model's current search: a grammar of the words, or of their phones.
-    bool use(SpeechModel& model, bool phonesAsWords) const {
-        if (entries_.empty()) {
-            return false;
-        }
-        if (phonesAsWords) {
-            return model.usePhoneSequence(pronunciations_);
-        }
-        std::vector<std::string> words;
-        for (const Entry& entry : entries_) {
-            words.push_back(entry.word.dictionaryWord);
-        }
-        return model.useWordSequence(words);
-    }
-
-    // The words in the order the decoder placed them, as far as they match the transcript.
-    // Their frames have `frameSamples` samples each.
-    std::vector<PlacedWord> place(const std::vector<DecodedSegment>& segments, bool phonesAsWords,
-                                  int frameSamples) const {
-        std::vector<PlacedWord> placed =
-            phonesAsWords ? placePhones(segments) : placeWords(segments);
-        for (PlacedWord& word : placed) {
-            word.segmentFrameSamples = frameSamples;
-            word.phoneFrameSamples = frameSamples;
-        }
-        return placed;
-    }
-
-    // The written words the decoder's best words so far stand for.
-    std::string shownText(const std::string& decoded, bool phonesAsWords) const {
-        std::size_t count = 0;
-        if (phonesAsWords) {
-            std::vector<DecodedSegment> path;
-            for (std::string& symbol : pronunciationSymbols(decoded)) {
-                path.push_back({std::move(symbol), 0, 0, false});
-            }
-            count = wordsOfPhonePath(path, pronunciations_).size();
-        } else {
-            count = countWords(decoded);
-        }
-        std::string text;
-        for (std::size_t i = 0; i < std::min(count, entries_.size()); ++i) {
-            if (!text.empty()) {
-                text += ' ';
-            }
-            text += entries_[i].word.written;
-        }
-        return text;
-    }
-
-  private:
-    struct Entry {
-        TranscriptWord word;
-        std::vector<std::string> variants;  // dictionary names: "read", "read(2)"
-    };
-
-    std::vector<PlacedWord> placeWords(const std::vector<DecodedSegment>& segments) const {
-        std::vector<PlacedWord> placed;
-        for (const DecodedSegment& segment : segments) {
-            if (segment.filler) {
-                continue;
-            }
-            if (placed.size() == entries_.size() ||
-                plainWord(segment.word) != entries_[placed.size()].word.dictionaryWord) {
-                break;
-            }
-            placed.push_back({segment, entries_[placed.size()].word.written, {}});
-        }
-        return placed;
-    }
-
-    std::vector<PlacedWord> placePhones(const std::vector<DecodedSegment>& segments) const {
-        std::vector<PlacedWord> placed;
-        for (PathWord& word : wordsOfPhonePath(segments, pronunciations_)) {
-            const Entry& entry = entries_[placed.size()];
-            DecodedSegment segment{entry.variants[word.pronunciation],
-                                   word.phones.front().firstFrame, word.phones.back().lastFrame,
-                                   false};
-            placed.push_back({std::move(segment), entry.word.written, std::move(word.phones)});
-        }
-        return placed;
-    }
-
-    bool cut_ = false;
-    std::vector<Entry> entries_;
-    // The phones of each entry's variants, in the same order: the phone grammar's words, kept
-    // whole so that reading a path back needs no copy.
-    std::vector<WordPronunciations> pronunciations_;
-};
-
-// Hears nothing: for a second pass over audio whose hypotheses were passed on already.
-class NoListener : public RecognitionListener {
-  public:
-    void onHypothesis(const std::string&) override {}
-    void onPhrase(const RecognizedPhrase&, PhraseKind) override {}
-    void onEndOfStream(std::uint64_t) override {}
-};
 
 // One pass of a file's audio against a transcript's grammar. The best path's end moves on as
 // the audio goes on; where the whole transcript cannot be placed, the path that placed the most
@@ -357,16 +190,24 @@ void alignTranscriptWith(SpeechModel& model, bool alignPhones, AudioSource& sour
 
 // With phone times asked for, every pass runs on the model's aligner, whose finer frames time
 // short phones better; a transcript is then looked up in the aligner's dictionary.
+// A long recording is aligned stretch by stretch (alignLongTranscript) instead.
 void alignTranscript(SpeechModel& model, bool alignPhones, AudioSource& source,
                      std::string_view transcript, RecognitionListener& listener,
-                     std::stop_token stop) {
+                     std::stop_token stop, const LongAlignmentLimits& limits) {
+    const auto align = [&](SpeechModel& on, bool phones) {
+        if (isLongRecording(source, limits)) {
+            alignLongTranscript(on, phones, source, transcript, listener, stop, limits);
+        } else {
+            alignTranscriptWith(on, phones, source, transcript, listener, stop);
+        }
+    };
     SpeechModel* aligner = alignPhones ? alignerOf(model) : nullptr;
     if (!aligner) {
-        alignTranscriptWith(model, false, source, transcript, listener, stop);
+        align(model, false);
         return;
     }
     const auto lock = aligner->lock();
-    alignTranscriptWith(*aligner, true, source, transcript, listener, stop);
+    align(*aligner, true);
 }
 
 }  // namespace phonemes::engine
