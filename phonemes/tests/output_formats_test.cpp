@@ -175,18 +175,6 @@ TEST_P(OutputFormats, TextGridAndJsonShowWhatTheRecordShows) {
     }
 }
 
-// A TextGrid that cannot be written costs only itself.
-TEST_P(OutputFormats, AnUnwritableTextGridIsReportedAndTheBatchGoesOn) {
-    fs::create_directories(dir_ / "grids" / "fox.TextGrid");  // a folder in the file's place
-    const ProgramResult grids = run({"-o", "out.txt", "--textgrid", "grids"});
-    EXPECT_EQ(grids.status, 0);
-    EXPECT_EQ(grids.err,
-              "ERROR: Cannot write TextGrid file grids/fox.TextGrid.\n"
-              "ERROR: Cannot create audio stream from file.\n");
-    EXPECT_TRUE(fs::is_regular_file(dir_ / "grids" / "numbers.TextGrid"));
-    EXPECT_EQ(testing::parseRecords(testing::readFile(dir_ / "out.txt")).size(), 3u);
-}
-
 // One mouth cue as a file gives it: its start in ms and its shape.
 struct Cue {
     int startMs;
@@ -325,16 +313,30 @@ TEST_P(OutputFormats, MouthCuesInEveryLayoutShowWhatTheRecordShows) {
     }
 }
 
-// A mouth-cue file that cannot be written costs only itself.
-TEST_P(OutputFormats, AnUnwritableMouthCueFileIsReportedAndTheBatchGoesOn) {
-    fs::create_directories(dir_ / "cues" / "fox.tsv");  // a folder in the file's place
-    const ProgramResult cues = run({"-o", "out.txt", "--mouth-cues", "cues"});
-    EXPECT_EQ(cues.status, 0);
-    EXPECT_EQ(cues.err,
-              "ERROR: Cannot write mouth-cue file cues/fox.tsv.\n"
-              "ERROR: Cannot create audio stream from file.\n");
-    EXPECT_TRUE(fs::is_regular_file(dir_ / "cues" / "numbers.tsv"));
-    EXPECT_EQ(testing::parseRecords(testing::readFile(dir_ / "out.txt")).size(), 3u);
+// A TextGrid or mouth-cue file that cannot be written costs only itself.
+TEST_P(OutputFormats, AnUnwritablePerInputFileIsReportedAndTheBatchGoesOn) {
+    const struct {
+        const char* option;
+        const char* blocked;  // a folder stands in this file's place
+        const char* written;  // another input's file, still written
+        const char* message;
+    } cases[] = {
+        {"--textgrid", "fox.TextGrid", "numbers.TextGrid",
+         "ERROR: Cannot write TextGrid file files/fox.TextGrid.\n"},
+        {"--mouth-cues", "fox.tsv", "numbers.tsv",
+         "ERROR: Cannot write mouth-cue file files/fox.tsv.\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.option);
+        fs::remove_all(dir_ / "files");
+        fs::create_directories(dir_ / "files" / c.blocked);
+        const ProgramResult result = run({"-o", "out.txt", c.option, "files"});
+        EXPECT_EQ(result.status, 0);
+        EXPECT_EQ(result.err,
+                  std::string(c.message) + "ERROR: Cannot create audio stream from file.\n");
+        EXPECT_TRUE(fs::is_regular_file(dir_ / "files" / c.written));
+        EXPECT_EQ(testing::parseRecords(testing::readFile(dir_ / "out.txt")).size(), 3u);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(PhoneTimes, OutputFormats, ::testing::Values("weights", "acoustic"),
