@@ -20,9 +20,11 @@ struct LongAlignmentLimits {
     // for its second look: far above a line of dialogue, below where the one pass slows down.
     std::uint64_t oneStretchSamples = 60 * kModelSampleRate;
     // The audio aligned at a time. A stretch ends at the last pause in its second half when
-    // there is one, and then keeps every word it placed. (Shorter stretches cost less in every
-    // frame, since the grammar is shorter; longer ones align less audio twice.)
-    std::uint64_t stretchSamples = 20 * kModelSampleRate;
+    // there is one, and then keeps every word it placed. Shorter stretches cost less in every
+    // frame, since the grammar is shorter; longer ones align less audio twice. Measured on 20
+    // minutes of read speech in acoustic mode: 20 s ran at 23x real time, 12 s at 26x, 10 s at
+    // 29x, with the accuracy against hand labels within half a point.
+    std::uint64_t stretchSamples = 10 * kModelSampleRate;
     // In a stretch that ends inside speech, the words that end in its last part are left to the
     // next stretch, which begins where the words kept end: no word is placed without the audio
     // after it heard, and a word that straddles the cut is placed whole in one stretch. At most
