@@ -45,6 +45,10 @@ std::vector<ShapeSpan> shapeSpansOf(std::span<const PhoneEntry> entries, std::in
 
 }  // namespace
 
+std::int64_t MouthCues::frameCount() const {
+    return std::max<std::int64_t>((durationMs * fps + 999) / 1000, 1);
+}
+
 double MouthCues::startSeconds(std::size_t cue) const {
     return static_cast<double>(cues[cue].firstFrame) / fps;
 }
@@ -62,7 +66,7 @@ MouthCues mouthCuesOf(std::span<const PhoneEntry> entries, std::int64_t speechEn
     // Frame k lasts from k * 1000 / fps ms and shows the sound heard as it ends, just before
     // (k + 1) * 1000 / fps: a span holds that instant when start * fps < (k + 1) * 1000 <=
     // end * fps. A sound starting on a frame's first instant thus shows from that frame.
-    const std::int64_t frames = std::max<std::int64_t>((duration * fps + 999) / 1000, 1);
+    const std::int64_t frames = result.frameCount();
     std::vector<std::string_view> shown(static_cast<std::size_t>(frames), restShape(set));
     std::size_t span = 0;
     for (std::int64_t k = 0; k < frames; ++k) {
@@ -97,7 +101,7 @@ MouthCues mouthCuesOf(std::span<const PhoneEntry> entries, std::int64_t speechEn
 
 std::vector<std::string_view> shapePerFrame(const MouthCues& cues) {
     std::vector<std::string_view> frames;
-    const std::int64_t count = std::max<std::int64_t>((cues.durationMs * cues.fps + 999) / 1000, 1);
+    const std::int64_t count = cues.frameCount();
     for (std::size_t c = 0; c < cues.cues.size(); ++c) {
         const std::int64_t end = c + 1 < cues.cues.size() ? cues.cues[c + 1].firstFrame : count;
         frames.insert(frames.end(), static_cast<std::size_t>(end - cues.cues[c].firstFrame),

@@ -26,6 +26,8 @@ struct MouthCues {
     std::int64_t durationMs = 0;
     std::vector<MouthCue> cues;
 
+    // Frames that hold the audio, the last one perhaps cut short by its end; at least one.
+    std::int64_t frameCount() const;
     double startSeconds(std::size_t cue) const;
     double endSeconds(std::size_t cue) const;
 };

@@ -69,7 +69,7 @@ TEST(MouthShapes, EveryShapeASetShowsIsOneItListsAndNamesForSwitchLayers) {
     EXPECT_EQ(switchLayerName(MouthShapeSet::kOculus, "aa"), "aa");
 }
 
-std::string shapesOf(const MouthCues& cues) {
+std::string cueText(const MouthCues& cues) {
     std::string text;
     for (const MouthCue& cue : cues.cues) {
         text += std::string(cue.shape) + "@" + std::to_string(cue.firstFrame) + " ";
@@ -118,7 +118,7 @@ TEST(MouthCueRules, EachRulePreventsTheFaultItNames) {
     for (const RuleCase& c : cases) {
         const MouthCues cues =
             mouthCuesOf(c.entries, c.speechEnd, c.duration, MouthShapeSet::kExtended, 25);
-        EXPECT_EQ(shapesOf(cues), c.cues) << c.fault;
+        EXPECT_EQ(cueText(cues), c.cues) << c.fault;
     }
 }
 
@@ -149,7 +149,7 @@ TEST(MouthCueRules, CuesTileTheAudioAndNoShapeComesLateOrLastsUnderAFrame) {
                 }
                 if (i + 1 < cues.cues.size() || duration / 1000.0 >= 2 * frame) {
                     EXPECT_GE(cues.endSeconds(i) - cues.startSeconds(i), frame - 1e-9)
-                        << "fps " << fps << ", cue " << i << " of " << shapesOf(cues);
+                        << "fps " << fps << ", cue " << i << " of " << cueText(cues);
                 }
             }
             // Every sound that fills a whole frame shows from at most a frame before it.
